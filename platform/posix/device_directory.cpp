@@ -1,0 +1,87 @@
+#include "device_directory.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace lumivarden::device {
+namespace {
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+bool MakeFolder(const std::string& path, std::string* error) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return true;
+        *error = path + ": exists and is not a folder";
+        return false;
+    }
+    const std::size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !MakeFolder(path.substr(0, slash), error)) {
+        return false;
+    }
+    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        *error = path + ": cannot create folder: " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+DeviceDirectory LocateDeviceDirectory() {
+    DeviceDirectory directory;
+    directory.path = Environment("LUMIVARDEN_DEVICE_DIR");
+    if (!directory.path.empty()) return directory;
+    const std::string runtime = Environment("XDG_RUNTIME_DIR");
+    if (!runtime.empty() && runtime.front() == '/') {
+        directory.path = runtime + "/lumivarden/devices";
+        return directory;
+    }
+    directory.privateRoot = "/tmp/lumivarden-" + std::to_string(geteuid());
+    directory.path = directory.privateRoot + "/devices";
+    return directory;
+}
+
+bool IsTrusted(const DeviceDirectory& directory) {
+    if (directory.privateRoot.empty()) return true;
+    struct stat info {};
+    return lstat(directory.privateRoot.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == geteuid() && (info.st_mode & 0077) == 0;
+}
+
+bool PrepareDeviceDirectory(const DeviceDirectory& directory, std::string* error) {
+    if (!directory.privateRoot.empty()) {
+        if (mkdir(directory.privateRoot.c_str(), 0700) != 0 && errno != EEXIST) {
+            *error = directory.privateRoot + ": cannot create folder: " + std::strerror(errno);
+            return false;
+        }
+        if (!IsTrusted(directory)) {
+            *error = directory.privateRoot +
+                     ": not a private folder of this user (another owner, a link, or open to "
+                     "others); remove it or set LUMIVARDEN_DEVICE_DIR";
+            return false;
+        }
+    }
+    return MakeFolder(directory.path, error);
+}
+
+std::string SocketName(std::u16string_view deviceName) {
+    if (deviceName.empty() || deviceName.size() > 64 || deviceName == u"." || deviceName == u"..") {
+        return std::string();
+    }
+    std::string name;
+    for (char16_t c : deviceName) {
+        if (c < 0x21 || c > 0x7E || c == u'/') return std::string();
+        name.push_back(static_cast<char>(c));
+    }
+    return name;
+}
+
+}  // namespace lumivarden::device

@@ -1,0 +1,68 @@
+// The frames that pass between a device client and a stand-in driver over a
+// Unix stream socket. Every field is an unsigned 32-bit little-endian integer.
+//
+//   open:     client -> op=1, access, share mode          driver -> status
+//   control:  client -> op=2, code, input length, output capacity, input bytes
+//             driver -> status, output length, output bytes
+//   close:    the client closes the socket
+#ifndef LUMIVARDEN_POSIX_DEVICE_PROTOCOL_H
+#define LUMIVARDEN_POSIX_DEVICE_PROTOCOL_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace lumivarden::device {
+
+constexpr std::uint32_t OpOpen = 1;
+constexpr std::uint32_t OpControl = 2;
+
+constexpr std::size_t OpenRequestSize = 12;
+constexpr std::size_t OpenReplySize = 4;
+constexpr std::size_t ControlHeaderSize = 16;
+constexpr std::size_t ControlReplyHeaderSize = 8;
+
+// Neither side takes a frame larger than this; a peer that sends one is broken.
+constexpr std::uint32_t MaxPayload = 64 * 1024;
+
+inline void PutU32(std::uint8_t* out, std::uint32_t value) {
+    out[0] = static_cast<std::uint8_t>(value);
+    out[1] = static_cast<std::uint8_t>(value >> 8);
+    out[2] = static_cast<std::uint8_t>(value >> 16);
+    out[3] = static_cast<std::uint8_t>(value >> 24);
+}
+
+inline std::uint32_t GetU32(const std::uint8_t* in) {
+    return static_cast<std::uint32_t>(in[0]) | (static_cast<std::uint32_t>(in[1]) << 8) |
+           (static_cast<std::uint32_t>(in[2]) << 16) | (static_cast<std::uint32_t>(in[3]) << 24);
+}
+
+// One client frame as the driver sees it.
+struct Request {
+    enum class Kind { Incomplete, Open, Control, Invalid } kind = Kind::Incomplete;
+    std::size_t frameSize = 0;  // bytes the frame takes, once complete
+    std::uint32_t access = 0;
+    std::uint32_t shareMode = 0;
+    std::uint32_t code = 0;
+    std::uint32_t outputCapacity = 0;
+    const std::uint8_t* input = nullptr;
+    std::uint32_t inputLength = 0;
+};
+
+// Decodes the frame at the start of the bytes received so far. Invalid means
+// an unknown operation or an input longer than MaxPayload: the stream cannot
+// be trusted past it.
+Request DecodeRequest(const std::uint8_t* data, std::size_t size);
+
+// The driver's answer to a control request, as the client sees its header.
+struct ControlReply {
+    bool valid = false;  // false when the driver claims more output than was asked for
+    std::uint32_t status = 0;
+    std::uint32_t outputLength = 0;
+};
+
+ControlReply DecodeControlReply(const std::uint8_t (&header)[ControlReplyHeaderSize],
+                                std::uint32_t outputCapacity);
+
+}  // namespace lumivarden::device
+
+#endif

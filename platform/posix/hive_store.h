@@ -1,0 +1,34 @@
+// Where the hive file lives, and the only two ways to touch it: a read, and an
+// update that is atomic and durable.
+#ifndef LUMIVARDEN_POSIX_HIVE_STORE_H
+#define LUMIVARDEN_POSIX_HIVE_STORE_H
+
+#include <functional>
+#include <string>
+
+#include "hive.h"
+#include "winapi.h"
+
+namespace lumivarden::host {
+
+// $LUMIVARDEN_REGISTRY_DIR, else $XDG_STATE_HOME/lumivarden/registry, else
+// ~/.local/state/lumivarden/registry. Empty when no home can be found.
+std::string RegistryDirectory();
+
+// The hive as it is on disk; a missing file is an empty hive. Fails with
+// ERROR_REGISTRY_CORRUPT when the file cannot be parsed and with
+// ERROR_REGISTRY_IO_FAILED when it cannot be read.
+LONG LoadHive(Hive* hive);
+
+// Sets *changed when the hive must be written back; a status other than
+// ERROR_SUCCESS abandons the update.
+using HiveChange = std::function<LONG(Hive& hive, bool* changed)>;
+
+// Under the hive's lock: reads the hive afresh, applies the change and, when it
+// changed anything, replaces the file atomically and durably. A hive that
+// cannot be parsed is never written.
+LONG UpdateHive(const HiveChange& change);
+
+}  // namespace lumivarden::host
+
+#endif

@@ -1,0 +1,142 @@
+// The registry functions over the hive file. A handle names a key by its path;
+// every call reads the hive as it is now, so other programs' changes show.
+#include <cstring>
+#include <new>
+
+#include "hive_store.h"
+#include "winapi.h"
+
+namespace lumivarden::host {
+namespace {
+
+constexpr std::uint32_t KeyHandleMagic = 0x4B455931;  // "KEY1"
+
+struct KeyHandle {
+    std::uint32_t magic = KeyHandleMagic;
+    Text path;
+};
+
+// The path a handle names, or nothing for a handle that is not ours.
+const Text* KeyPath(HKEY key) {
+    static const Text root;
+    if (key == HKEY_CURRENT_USER) return &root;
+    if (key == nullptr) return nullptr;
+    const KeyHandle* handle = reinterpret_cast<const KeyHandle*>(key);
+    return handle->magic == KeyHandleMagic ? &handle->path : nullptr;
+}
+
+TextView NameOf(LPCWSTR name) { return name != nullptr ? TextView(name) : TextView(); }
+
+Text JoinPath(const Text& base, TextView sub) {
+    if (base.empty()) return Text(sub);
+    if (sub.empty()) return base;
+    Text path = base;
+    path.push_back(u'\\');
+    path.append(sub);
+    return path;
+}
+
+}  // namespace
+}  // namespace lumivarden::host
+
+using namespace lumivarden::host;
+
+LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass,
+                            DWORD options, REGSAM desired, LPSECURITY_ATTRIBUTES security,
+                            PHKEY result, LPDWORD disposition) {
+    (void)keyClass;
+    (void)desired;
+    (void)security;
+    const Text* base = KeyPath(key);
+    if (base == nullptr) return ERROR_INVALID_HANDLE;
+    if (result == nullptr || reserved != 0 || options != REG_OPTION_NON_VOLATILE) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    const Text path = JoinPath(*base, NameOf(subKey));
+    if (!IsValidKeyPath(path)) return ERROR_INVALID_PARAMETER;
+
+    // Most opens find the key already there and need no write.
+    Hive hive;
+    LONG status = LoadHive(&hive);
+    if (status != ERROR_SUCCESS) return status;
+    bool created = false;
+    if (FindKey(hive, path) == nullptr) {
+        status = UpdateHive([&](Hive& current, bool* changed) {
+            CreateKey(current, path, changed);
+            created = *changed;
+            return ERROR_SUCCESS;
+        });
+        if (status != ERROR_SUCCESS) return status;
+    }
+
+    KeyHandle* handle = new (std::nothrow) KeyHandle;
+    if (handle == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+    handle->path = path;
+    *result = reinterpret_cast<HKEY>(handle);
+    if (disposition != nullptr) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type,
+                             LPBYTE data, LPDWORD dataSize) {
+    const Text* path = KeyPath(key);
+    if (path == nullptr) return ERROR_INVALID_HANDLE;
+    if (reserved != nullptr || (data != nullptr && dataSize == nullptr)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+
+    Hive hive;
+    const LONG status = LoadHive(&hive);
+    if (status != ERROR_SUCCESS) return status;
+    const HiveKey* found = FindKey(hive, *path);
+    if (found == nullptr) return ERROR_KEY_DELETED;
+    const HiveValue* value = FindValue(*found, NameOf(valueName));
+    if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+
+    if (type != nullptr) *type = value->type;
+    const DWORD size = static_cast<DWORD>(value->data.size());
+    if (data != nullptr && *dataSize < size) {
+        *dataSize = size;
+        return ERROR_MORE_DATA;
+    }
+    if (data != nullptr && size != 0) std::memcpy(data, value->data.data(), size);
+    if (dataSize != nullptr) *dataSize = size;
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type,
+                           const BYTE* data, DWORD dataSize) {
+    const Text* path = KeyPath(key);
+    if (path == nullptr) return ERROR_INVALID_HANDLE;
+    const TextView name = NameOf(valueName);
+    if (reserved != 0 || (data == nullptr && dataSize != 0) || !IsValidValueName(name)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    const Bytes bytes(data, data + dataSize);
+    return UpdateHive([&](Hive& hive, bool* changed) -> LONG {
+        HiveKey* found = FindKey(hive, *path);
+        if (found == nullptr) return ERROR_KEY_DELETED;
+        SetValue(*found, name, type, bytes);
+        *changed = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) {
+    const Text* path = KeyPath(key);
+    if (path == nullptr) return ERROR_INVALID_HANDLE;
+    const TextView name = NameOf(valueName);
+    return UpdateHive([&](Hive& hive, bool* changed) -> LONG {
+        HiveKey* found = FindKey(hive, *path);
+        if (found == nullptr) return ERROR_KEY_DELETED;
+        *changed = DeleteValue(*found, name);
+        return *changed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    });
+}
+
+LONG WINAPI RegCloseKey(HKEY key) {
+    if (key == HKEY_CURRENT_USER) return ERROR_SUCCESS;
+    if (KeyPath(key) == nullptr) return ERROR_INVALID_HANDLE;
+    delete reinterpret_cast<KeyHandle*>(key);
+    return ERROR_SUCCESS;
+}
