@@ -185,7 +185,7 @@ Finished Child::Wait(std::chrono::milliseconds limit) {
     return finished;
 }
 
-Finished Run(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+Finished RunToEnd(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
              const std::string& outputFolder) {
     return Child(argv, extraEnv, outputFolder).Wait();
 }

@@ -89,7 +89,7 @@ private:
 };
 
 // Runs a program to its end.
-Finished Run(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+Finished RunToEnd(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
              const std::string& outputFolder);
 
 }  // namespace testing_support

@@ -170,7 +170,7 @@ public:
         std::uint8_t reply[device::ControlReplyHeaderSize];
         device::PutU32(reply, outcome.status);
         device::PutU32(reply + 4, 0);
-        return Send(connection, reply, sizeof reply);
+        return Send(connection, reply, sizeof reply) && connection.opened;  // no open: broken client
     }
 
     // Replies are a few bytes; a client that does not take them is dropped.
