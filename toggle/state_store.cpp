@@ -25,8 +25,8 @@ StateText ReadEnabled(HKEY key) {
     // One character more than the data can fill, zeroed, so the text always ends in the buffer.
     StateText buffer(size / sizeof(WCHAR) + 1, WCHAR(0));
     DWORD readSize = size;
-    if (RegQueryValueExW(key, EnabledValueName, NULL, &type,
-                         reinterpret_cast<LPBYTE>(&buffer[0]), &readSize) != ERROR_SUCCESS) {
+    if (RegQueryValueExW(key, EnabledValueName, NULL, &type, reinterpret_cast<LPBYTE>(&buffer[0]),
+                         &readSize) != ERROR_SUCCESS) {
         // The value may have grown since it was sized; the buffer is then undefined.
         return StateText();
     }
@@ -48,4 +48,6 @@ LONG WriteEnabled(HKEY key, const StateText& text) {
                           reinterpret_cast<const BYTE*>(text.c_str()), size);
 }
 
-void CloseStateKey(HKEY key) { RegCloseKey(key); }
+void CloseStateKey(HKEY key) {
+    RegCloseKey(key);
+}

@@ -40,7 +40,8 @@ DeviceHandle* FromHandle(HANDLE object) {
 // Waits for the socket until the deadline; the platform error on failure.
 DWORD Wait(int fd, short events, Clock::time_point deadline) {
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return ERROR_SEM_TIMEOUT;
         pollfd entry{fd, events, 0};
         const int ready = poll(&entry, 1, static_cast<int>(left.count()));
@@ -140,7 +141,8 @@ DWORD Control(DeviceHandle& handle, DWORD code, const void* input, DWORD inputSi
 
     const auto deadline = Clock::now() + ExchangeTimeout;
     DWORD error = SendAll(handle.fd, header, sizeof header, deadline);
-    if (!error) error = SendAll(handle.fd, static_cast<const std::uint8_t*>(input), inputSize, deadline);
+    if (!error)
+        error = SendAll(handle.fd, static_cast<const std::uint8_t*>(input), inputSize, deadline);
     std::uint8_t replyHeader[ControlReplyHeaderSize];
     if (!error) error = ReceiveAll(handle.fd, replyHeader, sizeof replyHeader, deadline);
     if (error) {
@@ -187,9 +189,9 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode
     return handle;
 }
 
-BOOL WINAPI DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer,
-                            DWORD inBufferSize, LPVOID outBuffer, DWORD outBufferSize,
-                            LPDWORD bytesReturned, LPOVERLAPPED overlapped) {
+BOOL WINAPI DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inBufferSize,
+                            LPVOID outBuffer, DWORD outBufferSize, LPDWORD bytesReturned,
+                            LPOVERLAPPED overlapped) {
     DeviceHandle* handle = FromHandle(device);
     DWORD error = ERROR_SUCCESS;
     DWORD returned = 0;

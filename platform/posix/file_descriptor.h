@@ -7,7 +7,7 @@ namespace lumivarden::host {
 
 // Closes a descriptor on every path out of a scope.
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd = -1) : fd_(fd) {}
     FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
     FileDescriptor& operator=(FileDescriptor&& other) noexcept {
@@ -27,7 +27,7 @@ public:
         return fd;
     }
 
-private:
+  private:
     void Reset() {
         if (fd_ >= 0) close(fd_);
         fd_ = -1;

@@ -112,8 +112,9 @@ void SetValue(HiveKey& key, TextView name, std::uint32_t type, Bytes data) {
 }
 
 bool DeleteValue(HiveKey& key, TextView name) {
-    const auto it = std::find_if(key.values.begin(), key.values.end(),
-                                 [&](const HiveValue& value) { return NamesEqual(value.name, name); });
+    const auto it = std::find_if(key.values.begin(), key.values.end(), [&](const HiveValue& value) {
+        return NamesEqual(value.name, name);
+    });
     if (it == key.values.end()) {
         return false;
     }

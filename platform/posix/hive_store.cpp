@@ -121,8 +121,8 @@ bool ReplaceHive(const std::string& directory, const std::string& bytes) {
     const std::string temp = PathIn(directory, TempFileName);
     const std::string target = PathIn(directory, HiveFileName);
     unlink(temp.c_str());  // left by a writer that died; we hold the lock
-    FileDescriptor fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                           0600));
+    FileDescriptor fd(
+        open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.ok()) return false;
     const bool written = fchmod(fd.get(), 0600) == 0 && WriteAll(fd.get(), bytes) &&
                          fsync(fd.get()) == 0 && close(fd.release()) == 0;

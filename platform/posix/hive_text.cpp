@@ -18,7 +18,7 @@ int HexDigit(char16_t c) {
 // Reads UTF-16LE code units line by line. Every line, the last one included,
 // must end in CRLF or LF: a file cut short is refused rather than half-read.
 class Reader {
-public:
+  public:
     Reader(const std::uint8_t* data, std::size_t units) : data_(data), end_(units) {}
 
     bool AtEnd() const { return pos_ == end_; }
@@ -102,7 +102,7 @@ public:
         return false;
     }
 
-private:
+  private:
     char16_t Unit(std::size_t index) const {
         return static_cast<char16_t>(data_[2 * index] | (data_[2 * index + 1] << 8));
     }
@@ -184,7 +184,7 @@ bool ParseSectionName(const Text& line, Text* path) {
 }
 
 class Writer {
-public:
+  public:
     void Unit(char16_t c) {
         out_.push_back(static_cast<char>(c & 0xFF));
         out_.push_back(static_cast<char>(c >> 8));
@@ -219,7 +219,7 @@ public:
     std::size_t Column() const { return column_; }
     std::string Take() { return std::move(out_); }
 
-private:
+  private:
     std::string out_;
     std::size_t column_ = 0;
 };

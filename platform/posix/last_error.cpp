@@ -6,6 +6,10 @@ thread_local DWORD lastError = ERROR_SUCCESS;
 
 }  // namespace
 
-DWORD WINAPI GetLastError() { return lastError; }
+DWORD WINAPI GetLastError() {
+    return lastError;
+}
 
-void WINAPI SetLastError(DWORD error) { lastError = error; }
+void WINAPI SetLastError(DWORD error) {
+    lastError = error;
+}

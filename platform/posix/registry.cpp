@@ -25,7 +25,9 @@ const Text* KeyPath(HKEY key) {
     return handle->magic == KeyHandleMagic ? &handle->path : nullptr;
 }
 
-TextView NameOf(LPCWSTR name) { return name != nullptr ? TextView(name) : TextView(); }
+TextView NameOf(LPCWSTR name) {
+    return name != nullptr ? TextView(name) : TextView();
+}
 
 Text JoinPath(const Text& base, TextView sub) {
     if (base.empty()) return Text(sub);
@@ -73,7 +75,8 @@ LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR key
     if (handle == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
     handle->path = path;
     *result = reinterpret_cast<HKEY>(handle);
-    if (disposition != nullptr) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    if (disposition != nullptr)
+        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
 }
 

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "hive_text.h"
+#include "hive_file.h"
 #include "lamp_driver.h"
 #include "test_support.h"
 #include "winapi.h"
@@ -22,21 +22,20 @@ using testing_support::TempDir;
 using testing_support::WriteFile;
 
 class LaunchTest : public ::testing::Test {
-protected:
+  protected:
     std::string Registry() const { return temp / "registry"; }
     std::string HivePath() const { return Registry() + "/HKEY_CURRENT_USER.reg"; }
 
     Finished Launch(std::vector<std::string> arguments = {}) {
         arguments.insert(arguments.begin(), LUMIVARDEN_PROGRAM);
-        return RunToEnd(arguments,
-                        {"LUMIVARDEN_REGISTRY_DIR=" + Registry(), "LUMIVARDEN_DEVICE_DIR=" + devices},
-                        temp.path());
+        return RunToEnd(
+            arguments,
+            {"LUMIVARDEN_REGISTRY_DIR=" + Registry(), "LUMIVARDEN_DEVICE_DIR=" + devices},
+            temp.path());
     }
 
     Hive ParsedHive() const {
-        const std::string bytes = ReadFile(HivePath());
-        auto hive = lumivarden::host::ParseHive(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                                bytes.size());
+        const auto hive = testing_support::ReadHiveFile(HivePath());
         EXPECT_TRUE(hive.has_value());
         return hive.value_or(Hive{});
     }
@@ -74,26 +73,25 @@ TEST_F(LaunchTest, LaunchesSwitchOnOffOnAndRememberEachState) {
 
 TEST_F(LaunchTest, KeepsUnrelatedKeysAndValuesOfEveryType) {
     std::filesystem::create_directories(Registry());
-    WriteFile(HivePath(),
-              HiveFileBytes("Windows Registry Editor Version 5.00\n\n"
-                            "[HKEY_CURRENT_USER]\n@=\"root default\"\n\n"
-                            "[HKEY_CURRENT_USER\\Software\\Other]\n"
-                            "\"Sz\"=\"a \\\"quoted\\\" \\\\ path\"\n"
-                            "\"SzNoNul\"=hex(1):31,00\n"
-                            "\"SzAfterNul\"=hex(1):31,00,00,00,32,00\n"
-                            "\"Odd\"=hex(1):31,00,00\n"
-                            "\"Expand\"=hex(2):25,00,41,00,25,00,00,00\n"
-                            "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\n"
-                            "\"Dword\"=dword:deadbeef\n"
-                            "\"ShortDword\"=hex(4):01,02\n"
-                            "\"Qword\"=hex(b):01,02,03,04,05,06,07,08\n"
-                            "\"Binary\"=hex:00,ff,\\\n  80\n"
-                            "\"Empty\"=hex:\n"
-                            "\"None\"=hex(0):\n"
-                            "\"Custom\"=hex(12345678):01\n"
-                            "\"\u00c9t\u00e9\"=\"\u4e2d\u6587\"\n\n"
-                            "[HKEY_CURRENT_USER\\Software\\Lumivarden]\n"
-                            "\"Enabled\"=\"1\"\n\"Neighbour\"=dword:00000001\n\n"));
+    WriteFile(HivePath(), HiveFileBytes("Windows Registry Editor Version 5.00\n\n"
+                                        "[HKEY_CURRENT_USER]\n@=\"root default\"\n\n"
+                                        "[HKEY_CURRENT_USER\\Software\\Other]\n"
+                                        "\"Sz\"=\"a \\\"quoted\\\" \\\\ path\"\n"
+                                        "\"SzNoNul\"=hex(1):31,00\n"
+                                        "\"SzAfterNul\"=hex(1):31,00,00,00,32,00\n"
+                                        "\"Odd\"=hex(1):31,00,00\n"
+                                        "\"Expand\"=hex(2):25,00,41,00,25,00,00,00\n"
+                                        "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\n"
+                                        "\"Dword\"=dword:deadbeef\n"
+                                        "\"ShortDword\"=hex(4):01,02\n"
+                                        "\"Qword\"=hex(b):01,02,03,04,05,06,07,08\n"
+                                        "\"Binary\"=hex:00,ff,\\\n  80\n"
+                                        "\"Empty\"=hex:\n"
+                                        "\"None\"=hex(0):\n"
+                                        "\"Custom\"=hex(12345678):01\n"
+                                        "\"\u00c9t\u00e9\"=\"\u4e2d\u6587\"\n\n"
+                                        "[HKEY_CURRENT_USER\\Software\\Lumivarden]\n"
+                                        "\"Enabled\"=\"1\"\n\"Neighbour\"=dword:00000001\n\n"));
     Hive expected = ParsedHive();
     lumivarden::host::SetValue(*lumivarden::host::FindKey(expected, u"Software\\Lumivarden"),
                                u"Enabled", REG_SZ, {'2', 0, 0, 0});
@@ -106,8 +104,8 @@ TEST_F(LaunchTest, MalformedHiveEndsWith255AndStaysByteIdentical) {
     std::filesystem::create_directories(devices);
     LampDriver driver(LUMIVARDEN_LAMPD, devices, temp.path());
     std::filesystem::create_directories(Registry());
-    const std::string malformed =
-        HiveFileBytes("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:0");
+    const std::string malformed = HiveFileBytes(
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:0");
     WriteFile(HivePath(), malformed);
 
     const Finished launch = Launch();
@@ -129,7 +127,8 @@ TEST_F(LaunchTest, RegistryFolderThatIsAFileEndsWith255AndSendsNothing) {
 
 TEST_F(LaunchTest, WithoutADriverTheStateIsStillStored) {
     EXPECT_EQ(Launch().exitStatus, 0);
-    EXPECT_EQ(Enabled(), (std::pair<std::uint32_t, lumivarden::host::Bytes>{REG_SZ, {'1', 0, 0, 0}}));
+    EXPECT_EQ(Enabled(),
+              (std::pair<std::uint32_t, lumivarden::host::Bytes>{REG_SZ, {'1', 0, 0, 0}}));
 }
 
 TEST_F(LaunchTest, DriverThatIsBusyLeavesTheLaunchSuccessful) {

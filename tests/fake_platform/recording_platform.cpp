@@ -11,9 +11,13 @@ int keyToken;
 int deviceToken;
 DWORD lastError;
 
-void Record(const char* function) { platform.calls.push_back({function, platform.openKeys > 0}); }
+void Record(const char* function) {
+    platform.calls.push_back({function, platform.openKeys > 0});
+}
 
-std::u16string TextOf(LPCWSTR text) { return text != nullptr ? std::u16string(text) : u""; }
+std::u16string TextOf(LPCWSTR text) {
+    return text != nullptr ? std::u16string(text) : u"";
+}
 
 }  // namespace
 
@@ -23,10 +27,18 @@ std::vector<std::string> Platform::CallNames() const {
     return names;
 }
 
-Platform& State() { return platform; }
-void Reset() { platform = Platform{}; }
-HKEY StateKeyHandle() { return reinterpret_cast<HKEY>(&keyToken); }
-HANDLE DeviceHandle() { return &deviceToken; }
+Platform& State() {
+    return platform;
+}
+void Reset() {
+    platform = Platform{};
+}
+HKEY StateKeyHandle() {
+    return reinterpret_cast<HKEY>(&keyToken);
+}
+HANDLE DeviceHandle() {
+    return &deviceToken;
+}
 
 Bytes Utf16(const std::u16string& text, bool withNul) {
     Bytes bytes;
@@ -42,8 +54,12 @@ Bytes Utf16(const std::u16string& text, bool withNul) {
 
 using fake::platform;
 
-DWORD WINAPI GetLastError() { return fake::lastError; }
-void WINAPI SetLastError(DWORD error) { fake::lastError = error; }
+DWORD WINAPI GetLastError() {
+    return fake::lastError;
+}
+void WINAPI SetLastError(DWORD error) {
+    fake::lastError = error;
+}
 
 LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass,
                             DWORD options, REGSAM desired, LPSECURITY_ATTRIBUTES security,
@@ -127,15 +143,14 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode
     return fake::DeviceHandle();
 }
 
-BOOL WINAPI DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer,
-                            DWORD inBufferSize, LPVOID outBuffer, DWORD outBufferSize,
-                            LPDWORD bytesReturned, LPOVERLAPPED overlapped) {
+BOOL WINAPI DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inBufferSize,
+                            LPVOID outBuffer, DWORD outBufferSize, LPDWORD bytesReturned,
+                            LPOVERLAPPED overlapped) {
     fake::Record("DeviceIoControl");
     const BYTE* input = static_cast<const BYTE*>(inBuffer);
-    platform.ioControlCalls.push_back({device, ioControlCode,
-                                       fake::Bytes(input, input + (input ? inBufferSize : 0)),
-                                       outBuffer != nullptr, outBufferSize,
-                                       bytesReturned != nullptr, overlapped != nullptr});
+    platform.ioControlCalls.push_back(
+        {device, ioControlCode, fake::Bytes(input, input + (input ? inBufferSize : 0)),
+         outBuffer != nullptr, outBufferSize, bytesReturned != nullptr, overlapped != nullptr});
     if (!platform.ioControlResult) SetLastError(ERROR_INVALID_PARAMETER);
     return platform.ioControlResult;
 }

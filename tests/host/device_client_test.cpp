@@ -38,7 +38,8 @@ void SendWords(int fd, std::initializer_list<std::uint32_t> words, const Bytes& 
     std::size_t at = 0;
     for (std::uint32_t word : words) PutU32(bytes.data() + 4 * at++, word);
     bytes.insert(bytes.end(), tail.begin(), tail.end());
-    ASSERT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+    ASSERT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(bytes.size()));
 }
 
 // Waits until the client hangs up.
@@ -50,7 +51,7 @@ void DrainUntilClosed(int fd) {
 
 // A driver that serves one connection with a script, on a thread of its own.
 class ScriptedDriver {
-public:
+  public:
     ScriptedDriver(const std::string& path, std::function<void(int)> script) {
         listener_ = socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un address{};
@@ -71,7 +72,7 @@ public:
         close(listener_);
     }
 
-private:
+  private:
     int listener_ = -1;
     std::thread thread_;
 };
@@ -86,10 +87,12 @@ void AnswerOpen(int fd, std::uint32_t status) {
     SendWords(fd, {status});
 }
 
-HANDLE OpenLamp() { return CreateFileW(u"CIF1:", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr); }
+HANDLE OpenLamp() {
+    return CreateFileW(u"CIF1:", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
 
 class DeviceClientTest : public ::testing::Test {
-protected:
+  protected:
     std::string SocketPath() const { return temp / "CIF1:"; }
     TempDir temp;
     ScopedEnv devices{"LUMIVARDEN_DEVICE_DIR", temp.path()};
@@ -160,7 +163,9 @@ struct Misbehaviour {
     DWORD error;
 };
 
-void PrintTo(const Misbehaviour& m, std::ostream* out) { *out << m.name; }
+void PrintTo(const Misbehaviour& m, std::ostream* out) {
+    *out << m.name;
+}
 
 class MisbehavingDriverTest : public DeviceClientTest,
                               public ::testing::WithParamInterface<Misbehaviour> {};
@@ -187,16 +192,16 @@ TEST_P(MisbehavingDriverTest, FailsTheCallWithinAFewSecondsAndNeverUsesTheStream
 
 INSTANTIATE_TEST_SUITE_P(
     Drivers, MisbehavingDriverTest,
-    ::testing::Values(
-        Misbehaviour{"Hangs", DrainUntilClosed, ERROR_SEM_TIMEOUT},
-        Misbehaviour{"ClosesEarly", [](int) {}, ERROR_BROKEN_PIPE},
-        Misbehaviour{"HalfAReplyThenCloses", [](int fd) { SendWords(fd, {0}); }, ERROR_BROKEN_PIPE},
-        Misbehaviour{"MoreOutputThanAskedFor",
-                     [](int fd) {
-                         SendWords(fd, {0, 100});
-                         DrainUntilClosed(fd);
-                     },
-                     ERROR_INVALID_DATA}),
+    ::testing::Values(Misbehaviour{"Hangs", DrainUntilClosed, ERROR_SEM_TIMEOUT},
+                      Misbehaviour{"ClosesEarly", [](int) {}, ERROR_BROKEN_PIPE},
+                      Misbehaviour{"HalfAReplyThenCloses", [](int fd) { SendWords(fd, {0}); },
+                                   ERROR_BROKEN_PIPE},
+                      Misbehaviour{"MoreOutputThanAskedFor",
+                                   [](int fd) {
+                                       SendWords(fd, {0, 100});
+                                       DrainUntilClosed(fd);
+                                   },
+                                   ERROR_INVALID_DATA}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DeviceClientTest, DriverThatNeverAnswersTheOpenFailsItWithinAFewSeconds) {

@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
+#include "hive_file.h"
 #include "hive_store.h"
-#include "hive_text.h"
 #include "test_support.h"
 #include "winapi.h"
 
@@ -24,7 +24,7 @@ using testing_support::TempDir;
 using testing_support::WriteFile;
 
 class RegistryTest : public ::testing::Test {
-protected:
+  protected:
     std::string Folder() const { return temp / "registry"; }
     std::string HivePath() const { return Folder() + "/HKEY_CURRENT_USER.reg"; }
 
@@ -51,9 +51,7 @@ protected:
     }
 
     Hive ParsedFile() const {
-        const std::string bytes = ReadFile(HivePath());
-        auto hive = lumivarden::host::ParseHive(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                                bytes.size());
+        const auto hive = testing_support::ReadHiveFile(HivePath());
         EXPECT_TRUE(hive.has_value());
         return hive.value_or(Hive{});
     }
@@ -85,7 +83,8 @@ TEST_F(RegistryTest, FolderAndHiveArePrivateAndNoTemporaryFileStays) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     for (const auto& entry : std::filesystem::directory_iterator(Folder())) {
         const std::string name = entry.path().filename();
-        EXPECT_TRUE(name == "HKEY_CURRENT_USER.reg" || name == "HKEY_CURRENT_USER.reg.lock") << name;
+        EXPECT_TRUE(name == "HKEY_CURRENT_USER.reg" || name == "HKEY_CURRENT_USER.reg.lock")
+            << name;
     }
 }
 
@@ -102,16 +101,19 @@ TEST_F(RegistryTest, QueryFollowsThePlatformsBufferRules) {
 
     Bytes small(5, 0xEE);
     size = 5;
-    EXPECT_EQ(RegQueryValueExW(key, u"Value", nullptr, &type, small.data(), &size), ERROR_MORE_DATA);
+    EXPECT_EQ(RegQueryValueExW(key, u"Value", nullptr, &type, small.data(), &size),
+              ERROR_MORE_DATA);
     EXPECT_EQ(size, 6u);
 
     Bytes large(10, 0xEE);
     size = 10;
-    EXPECT_EQ(RegQueryValueExW(key, u"Value", nullptr, nullptr, large.data(), &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(key, u"Value", nullptr, nullptr, large.data(), &size),
+              ERROR_SUCCESS);
     EXPECT_EQ(size, 6u);
     EXPECT_EQ(Bytes(large.begin(), large.begin() + 6), data);
 
-    EXPECT_EQ(RegQueryValueExW(key, u"Missing", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegQueryValueExW(key, u"Missing", nullptr, &type, nullptr, &size),
+              ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegQueryValueExW(key, u"Value", nullptr, &type, large.data(), nullptr),
               ERROR_INVALID_PARAMETER);
     RegCloseKey(key);
@@ -119,10 +121,18 @@ TEST_F(RegistryTest, QueryFollowsThePlatformsBufferRules) {
 
 TEST_F(RegistryTest, StoresExactlyTheGivenTypeAndBytes) {
     const std::vector<std::pair<DWORD, Bytes>> shapes = {
-        {REG_SZ, {'1', 0, 0, 0}},     {REG_SZ, {'1', 0}},       {REG_SZ, {'1', 0, 0, 0, '2', 0}},
-        {REG_SZ, {}},                 {REG_SZ, {'1', 0, 0}},    {REG_DWORD, {1, 0, 0, 0}},
-        {REG_DWORD, {1, 0}},          {REG_BINARY, {}},         {REG_BINARY, Bytes(200, 0x5a)},
-        {REG_MULTI_SZ, {'a', 0, 0, 0, 0, 0}}, {REG_QWORD, Bytes(8, 1)}, {0x7fffffff, {9}},
+        {REG_SZ, {'1', 0, 0, 0}},
+        {REG_SZ, {'1', 0}},
+        {REG_SZ, {'1', 0, 0, 0, '2', 0}},
+        {REG_SZ, {}},
+        {REG_SZ, {'1', 0, 0}},
+        {REG_DWORD, {1, 0, 0, 0}},
+        {REG_DWORD, {1, 0}},
+        {REG_BINARY, {}},
+        {REG_BINARY, Bytes(200, 0x5a)},
+        {REG_MULTI_SZ, {'a', 0, 0, 0, 0, 0}},
+        {REG_QWORD, Bytes(8, 1)},
+        {0x7fffffff, {9}},
     };
     HKEY key = Open(u"Shapes");
     for (std::size_t i = 0; i < shapes.size(); ++i) {
@@ -154,13 +164,14 @@ TEST_F(RegistryTest, NamesMatchWhateverTheCaseAndKeepTheirFirstSpelling) {
 
 TEST_F(RegistryTest, KeepsOtherProgramsKeysAndValues) {
     std::filesystem::create_directories(Folder());
-    WriteFile(HivePath(), HiveFileBytes("Windows Registry Editor Version 5.00\n\n"
-                                        "[HKEY_CURRENT_USER]\n@=\"root\"\n\n"
-                                        "[HKEY_CURRENT_USER\\Other\\App]\n"
-                                        "\"Text\"=\"x\"\n\"Odd\"=hex(1):31,00,00\n"
-                                        "\"Num\"=dword:00000007\n\"Big\"=hex(b):01,02,03,04,05,06,07,08\n"
-                                        "\"Empty\"=hex(0):\n\n"
-                                        "[HKEY_CURRENT_USER\\Software\\Lumivarden]\n\"Other\"=hex:ff\n\n"));
+    WriteFile(HivePath(),
+              HiveFileBytes("Windows Registry Editor Version 5.00\n\n"
+                            "[HKEY_CURRENT_USER]\n@=\"root\"\n\n"
+                            "[HKEY_CURRENT_USER\\Other\\App]\n"
+                            "\"Text\"=\"x\"\n\"Odd\"=hex(1):31,00,00\n"
+                            "\"Num\"=dword:00000007\n\"Big\"=hex(b):01,02,03,04,05,06,07,08\n"
+                            "\"Empty\"=hex(0):\n\n"
+                            "[HKEY_CURRENT_USER\\Software\\Lumivarden]\n\"Other\"=hex:ff\n\n"));
     const Hive before = ParsedFile();
 
     HKEY key = Open(u"Software\\Lumivarden");
@@ -187,11 +198,14 @@ TEST_F(RegistryTest, HiveThatCannotBeParsedIsNeverWritten) {
 
 TEST_F(RegistryTest, HiveCorruptedWhileAKeyIsOpenIsNotOverwritten) {
     HKEY key = Open(u"A");
-    const std::string garbage = "\xFF\xFE" "broken";
+    const std::string garbage =
+        "\xFF\xFE"
+        "broken";
     WriteFile(HivePath(), garbage);
     EXPECT_EQ(Set(key, u"v", REG_SZ, {'1', 0, 0, 0}), ERROR_REGISTRY_CORRUPT);
     DWORD size = 0;
-    EXPECT_EQ(RegQueryValueExW(key, u"v", nullptr, nullptr, nullptr, &size), ERROR_REGISTRY_CORRUPT);
+    EXPECT_EQ(RegQueryValueExW(key, u"v", nullptr, nullptr, nullptr, &size),
+              ERROR_REGISTRY_CORRUPT);
     EXPECT_EQ(ReadFile(HivePath()), garbage);
     RegCloseKey(key);
 }
@@ -210,7 +224,8 @@ TEST_F(RegistryTest, DeletesOneValue) {
     EXPECT_EQ(RegDeleteValueW(key, u"DROP"), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteValueW(key, u"drop"), ERROR_FILE_NOT_FOUND);
     DWORD size = 0;
-    EXPECT_EQ(RegQueryValueExW(key, u"drop", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegQueryValueExW(key, u"drop", nullptr, nullptr, nullptr, &size),
+              ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(Get(key, u"keep").second, (Bytes{1, 0, 0, 0}));
     RegCloseKey(key);
 }

@@ -25,7 +25,9 @@ using testing_support::TempDir;
 
 constexpr DWORD LampCode = 0x90002014;
 
-HANDLE OpenLamp() { return CreateFileW(u"CIF1:", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr); }
+HANDLE OpenLamp() {
+    return CreateFileW(u"CIF1:", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
 
 BOOL Send(HANDLE device, DWORD code, std::vector<std::uint8_t> input) {
     return DeviceIoControl(device, code, input.data(), static_cast<DWORD>(input.size()), nullptr, 0,
@@ -33,7 +35,7 @@ BOOL Send(HANDLE device, DWORD code, std::vector<std::uint8_t> input) {
 }
 
 class LampdTest : public ::testing::Test {
-protected:
+  protected:
     TempDir temp;
     ScopedEnv devices{"LUMIVARDEN_DEVICE_DIR", temp.path()};
     LampDriver driver{LUMIVARDEN_LAMPD, temp.path(), temp.path()};
@@ -58,8 +60,9 @@ TEST_F(LampdTest, RefusesEveryOtherRequestAndKeepsServing) {
         DWORD code;
         std::vector<std::uint8_t> input;
     } refused[] = {
-        {0x90002018, {1, 0, 0, 0}}, {LampCode, {1, 0, 0}}, {LampCode, {1, 0, 0, 0, 0}},
-        {LampCode, {}},             {LampCode, {0, 0, 0, 0}}, {LampCode, {3, 0, 0, 0}},
+        {0x90002018, {1, 0, 0, 0}},  {LampCode, {1, 0, 0}},
+        {LampCode, {1, 0, 0, 0, 0}}, {LampCode, {}},
+        {LampCode, {0, 0, 0, 0}},    {LampCode, {3, 0, 0, 0}},
         {LampCode, {1, 0, 0, 1}},
     };
     HANDLE device = OpenLamp();
@@ -81,14 +84,15 @@ TEST_F(LampdTest, AllowsOneOpenAtATime) {
     CloseHandle(first);
 
     HANDLE next = nullptr;
-    EXPECT_TRUE(testing_support::WaitFor([&] { return (next = OpenLamp()) != INVALID_HANDLE_VALUE; }));
+    EXPECT_TRUE(
+        testing_support::WaitFor([&] { return (next = OpenLamp()) != INVALID_HANDLE_VALUE; }));
     EXPECT_TRUE(Send(next, LampCode, {2, 0, 0, 0}));
     CloseHandle(next);
 }
 
 // A raw connection, for frames that the device functions never send.
 class RawClient {
-public:
+  public:
     explicit RawClient(const std::string& path) : fd_(socket(AF_UNIX, SOCK_STREAM, 0)) {
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
@@ -114,7 +118,7 @@ public:
         }
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -138,7 +142,8 @@ TEST_F(LampdTest, DropsBrokenClientsAndServesTheNext) {
         vanishing.SendWords({1, GENERIC_READ, 0, 2, LampCode});  // gone in mid-request
     }
     HANDLE device = nullptr;
-    EXPECT_TRUE(testing_support::WaitFor([&] { return (device = OpenLamp()) != INVALID_HANDLE_VALUE; }));
+    EXPECT_TRUE(
+        testing_support::WaitFor([&] { return (device = OpenLamp()) != INVALID_HANDLE_VALUE; }));
     EXPECT_TRUE(Send(device, LampCode, {1, 0, 0, 0}));
     CloseHandle(device);
 }
@@ -157,7 +162,8 @@ TEST_F(LampdTest, StopsCleanlyOnSignalAndRemovesItsSocket) {
 TEST_F(LampdTest, RefusesToStartWhereAnotherDriverServes) {
     const auto second = RunToEnd({LUMIVARDEN_LAMPD, "--device-dir", temp.path()}, {}, temp.path());
     EXPECT_EQ(second.exitStatus, 1);
-    EXPECT_NE(second.err.find("another driver is already serving"), std::string::npos) << second.err;
+    EXPECT_NE(second.err.find("another driver is already serving"), std::string::npos)
+        << second.err;
     EXPECT_NE(OpenLamp(), INVALID_HANDLE_VALUE);  // the first still serves
 }
 
@@ -176,7 +182,8 @@ TEST(LampdCommandLine, ExplainsItselfAndRejectsMistakes) {
     EXPECT_NE(missing.err.find("'--log' needs a value"), std::string::npos) << missing.err;
 
     testing_support::WriteFile(temp / "file", "");
-    const auto notFolder = RunToEnd({LUMIVARDEN_LAMPD, "--device-dir", temp / "file"}, {}, temp.path());
+    const auto notFolder =
+        RunToEnd({LUMIVARDEN_LAMPD, "--device-dir", temp / "file"}, {}, temp.path());
     EXPECT_EQ(notFolder.exitStatus, 1);
     EXPECT_NE(notFolder.err.find("is not a folder"), std::string::npos) << notFolder.err;
 }

@@ -28,8 +28,12 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-std::vector<std::string> LampDriver::LampLines() const { return Lines(child_->Out()); }
-std::vector<std::string> LampDriver::LogLines() const { return Lines(ReadFile(LogPath())); }
+std::vector<std::string> LampDriver::LampLines() const {
+    return Lines(child_->Out());
+}
+std::vector<std::string> LampDriver::LogLines() const {
+    return Lines(ReadFile(LogPath()));
+}
 
 Finished LampDriver::Stop(int signal) {
     child_->Signal(signal);

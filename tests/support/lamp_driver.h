@@ -10,7 +10,7 @@
 namespace testing_support {
 
 class LampDriver {
-public:
+  public:
     // Starts lumivarden-lampd serving "CIF1:" in the folder, logging requests to
     // folder/requests.log, and waits until it accepts.
     LampDriver(const std::string& program, const std::string& deviceFolder,
@@ -23,7 +23,7 @@ public:
     // Stops it with the signal and returns how it ended.
     Finished Stop(int signal);
 
-private:
+  private:
     std::string folder_;
     std::unique_ptr<Child> child_;
 };

@@ -18,7 +18,8 @@ extern char** environ;
 namespace testing_support {
 
 TempDir::TempDir() {
-    std::string pattern = std::filesystem::temp_directory_path().string() + "/lumivarden-test-XXXXXX";
+    std::string pattern =
+        std::filesystem::temp_directory_path().string() + "/lumivarden-test-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
@@ -99,8 +100,8 @@ std::string HiveFileBytes(const std::string& utf8Text) {
 std::string HiveFileText(const std::string& bytes) {
     std::string out;
     for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        char32_t code = static_cast<unsigned char>(bytes[i]) |
-                        (static_cast<unsigned char>(bytes[i + 1]) << 8);
+        char32_t code =
+            static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
         if (code >= 0xD800 && code < 0xDC00 && i + 3 < bytes.size()) {
             const char32_t low = static_cast<unsigned char>(bytes[i + 2]) |
                                  (static_cast<unsigned char>(bytes[i + 3]) << 8);
@@ -152,8 +153,10 @@ Child::Child(const std::vector<std::string>& argv, const std::vector<std::string
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     const int failed = posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0) throw std::runtime_error("cannot start " + argv[0]);
@@ -166,13 +169,14 @@ Child::~Child() {
     }
 }
 
-void Child::Signal(int signal) const { kill(pid_, signal); }
+void Child::Signal(int signal) const {
+    kill(pid_, signal);
+}
 
 Finished Child::Wait(std::chrono::milliseconds limit) {
     Finished finished;
     int status = 0;
-    const bool ended = WaitFor(
-        [&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, limit);
+    const bool ended = WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, limit);
     if (!ended) {
         kill(pid_, SIGKILL);
         waitpid(pid_, &status, 0);
@@ -186,7 +190,7 @@ Finished Child::Wait(std::chrono::milliseconds limit) {
 }
 
 Finished RunToEnd(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-             const std::string& outputFolder) {
+                  const std::string& outputFolder) {
     return Child(argv, extraEnv, outputFolder).Wait();
 }
 

@@ -10,7 +10,7 @@ namespace testing_support {
 
 // A fresh folder, removed with everything in it when the test ends.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -19,19 +19,19 @@ public:
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
 // Sets (or, with nullopt, unsets) an environment variable for one scope.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(std::string name, const std::optional<std::string>& value);
     ~ScopedEnv();
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-private:
+  private:
     std::string name_;
     std::optional<std::string> saved_;
 };
@@ -65,7 +65,7 @@ struct Finished {
 };
 
 class Child {
-public:
+  public:
     // Runs the program with the arguments and the current environment changed by the
     // "NAME=value" entries ("NAME" alone removes it); standard output and error go to
     // files in the folder.
@@ -82,7 +82,7 @@ public:
     Finished Wait(std::chrono::milliseconds limit = std::chrono::seconds(20));
     void Signal(int signal) const;
 
-private:
+  private:
     int pid_ = -1;
     std::string outPath_;
     std::string errPath_;
@@ -90,6 +90,6 @@ private:
 
 // Runs a program to its end.
 Finished RunToEnd(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-             const std::string& outputFolder);
+                  const std::string& outputFolder);
 
 }  // namespace testing_support

@@ -1,12 +1,13 @@
+#include "lamp_command.h"
+
 #include <gtest/gtest.h>
 
-#include "lamp_command.h"
 #include "recording_platform.h"
 
 namespace {
 
 class LampCommandTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { fake::Reset(); }
     fake::Platform& platform = fake::State();
 };

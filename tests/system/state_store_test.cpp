@@ -1,7 +1,8 @@
+#include "state_store.h"
+
 #include <gtest/gtest.h>
 
 #include "recording_platform.h"
-#include "state_store.h"
 
 namespace {
 
@@ -9,7 +10,7 @@ using fake::Bytes;
 using fake::Utf16;
 
 class StateStoreTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { fake::Reset(); }
     fake::Platform& platform = fake::State();
 };
@@ -21,7 +22,9 @@ struct ReadCase {
     std::u16string expected;
 };
 
-void PrintTo(const ReadCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ReadCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ReadEnabledTest : public StateStoreTest, public ::testing::WithParamInterface<ReadCase> {};
 
@@ -32,16 +35,15 @@ TEST_P(ReadEnabledTest, TakesTheDataAsTextUpToItsFirstNul) {
 
 INSTANTIATE_TEST_SUITE_P(
     Shapes, ReadEnabledTest,
-    ::testing::Values(
-        ReadCase{"TextWithNul", REG_SZ, Utf16(u"1"), u"1"},
-        ReadCase{"TextWithoutNul", REG_SZ, Utf16(u"1", false), u"1"},
-        ReadCase{"LongerTextWithoutNul", REG_BINARY, Utf16(u"12", false), u"12"},
-        ReadCase{"ZeroBytes", REG_SZ, {}, u""},
-        ReadCase{"DataAfterTheNul", REG_SZ, {'1', 0, 0, 0, '2', 0, 0, 0}, u"1"},
-        ReadCase{"DwordOne", REG_DWORD, {1, 0, 0, 0}, u"\u0001"},
-        ReadCase{"OddByteDropped", REG_BINARY, {'1', 0, '2'}, u"1"},
-        ReadCase{"SingleByte", REG_BINARY, {'1'}, u""},
-        ReadCase{"NonAsciiText", REG_SZ, Utf16(u"\u00e9\u4e2d"), u"\u00e9\u4e2d"}),
+    ::testing::Values(ReadCase{"TextWithNul", REG_SZ, Utf16(u"1"), u"1"},
+                      ReadCase{"TextWithoutNul", REG_SZ, Utf16(u"1", false), u"1"},
+                      ReadCase{"LongerTextWithoutNul", REG_BINARY, Utf16(u"12", false), u"12"},
+                      ReadCase{"ZeroBytes", REG_SZ, {}, u""},
+                      ReadCase{"DataAfterTheNul", REG_SZ, {'1', 0, 0, 0, '2', 0, 0, 0}, u"1"},
+                      ReadCase{"DwordOne", REG_DWORD, {1, 0, 0, 0}, u"\u0001"},
+                      ReadCase{"OddByteDropped", REG_BINARY, {'1', 0, '2'}, u"1"},
+                      ReadCase{"SingleByte", REG_BINARY, {'1'}, u""},
+                      ReadCase{"NonAsciiText", REG_SZ, Utf16(u"\u00e9\u4e2d"), u"\u00e9\u4e2d"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StateStoreTest, AbsentValueReadsAsEmptyAfterOneQuery) {

@@ -1,10 +1,11 @@
+#include "toggle_run.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 
 #include "lamp_mode.h"
 #include "recording_platform.h"
-#include "toggle_run.h"
 
 namespace {
 
@@ -12,7 +13,7 @@ using fake::Bytes;
 using fake::Utf16;
 
 class ToggleRunTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { fake::Reset(); }
     fake::Platform& platform = fake::State();
 };
@@ -24,7 +25,9 @@ struct DecisionCase {
     DWORD mode;
 };
 
-void PrintTo(const DecisionCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const DecisionCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class DecisionTest : public ToggleRunTest, public ::testing::WithParamInterface<DecisionCase> {};
 

@@ -6,10 +6,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <algorithm>
 #include <list>
 #include <vector>
 
@@ -76,7 +76,8 @@ FileDescriptor Listen(const std::string& path, std::string* error) {
     if (!ClaimPath(path, error)) return FileDescriptor();
     unlink(staging.c_str());
     FileDescriptor fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (!fd.ok() || bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+    if (!fd.ok() ||
+        bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         listen(fd.get(), 16) != 0 || rename(staging.c_str(), path.c_str()) != 0) {
         *error = path + ": cannot listen: " + std::strerror(errno);
         unlink(staging.c_str());
@@ -86,7 +87,7 @@ FileDescriptor Listen(const std::string& path, std::string* error) {
 }
 
 class Driver {
-public:
+  public:
     explicit Driver(const ServerSetup& setup) : setup_(setup) {}
 
     void Accept(int listener) {
@@ -124,9 +125,8 @@ public:
         std::size_t used = 0;
         bool keep = true;
         while (keep) {
-            const device::Request request =
-                device::DecodeRequest(connection.received.data() + used,
-                                      connection.received.size() - used);
+            const device::Request request = device::DecodeRequest(
+                connection.received.data() + used, connection.received.size() - used);
             if (request.kind == device::Request::Kind::Incomplete) break;
             if (request.kind == device::Request::Kind::Invalid) return false;
             keep = request.kind == device::Request::Kind::Open ? Open(connection, request)
@@ -170,7 +170,8 @@ public:
         std::uint8_t reply[device::ControlReplyHeaderSize];
         device::PutU32(reply, outcome.status);
         device::PutU32(reply + 4, 0);
-        return Send(connection, reply, sizeof reply) && connection.opened;  // no open: broken client
+        return Send(connection, reply, sizeof reply) &&
+               connection.opened;  // no open: broken client
     }
 
     // Replies are a few bytes; a client that does not take them is dropped.
@@ -225,7 +226,7 @@ public:
         }
     }
 
-private:
+  private:
     const ServerSetup& setup_;
     std::list<Connection> connections_;
     Connection* holder_ = nullptr;

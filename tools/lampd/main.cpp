@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
                     "' cannot be a device name (printable ASCII without '/', up to 64 characters)");
     }
     device::DeviceDirectory directory = device::LocateDeviceDirectory();
-    if (!options.deviceDirectory.empty()) directory = device::DeviceDirectory{options.deviceDirectory, ""};
+    if (!options.deviceDirectory.empty())
+        directory = device::DeviceDirectory{options.deviceDirectory, ""};
     if (!device::PrepareDeviceDirectory(directory, &error)) return Fail(error);
 
     std::FILE* log = nullptr;
