@@ -73,12 +73,10 @@ DWORD ReceiveAll(int fd, std::uint8_t* data, std::size_t size, Clock::time_point
         if (got > 0) {
             data += got;
             size -= static_cast<std::size_t>(got);
-        } else if (got == 0) {
-            return ERROR_BROKEN_PIPE;
-        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        } else if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             if (const DWORD error = Wait(fd, POLLIN, deadline)) return error;
-        } else if (errno != EINTR) {
-            return ERROR_BROKEN_PIPE;
+        } else if (got == 0 || errno != EINTR) {
+            return ERROR_BROKEN_PIPE;  // closed early, or the connection broke
         }
     }
     return ERROR_SUCCESS;

@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
         AppendUtf16(argv[i], text);
     }
     std::vector<WCHAR*> arguments;
+    arguments.reserve(starts.size() + 1);
     for (std::size_t start : starts) arguments.push_back(text.data() + start);
     arguments.push_back(nullptr);
     return ToggleLamp(argc, arguments.data());

@@ -23,10 +23,10 @@ typedef DWORD REGSAM;
 typedef std::uintptr_t ULONG_PTR;
 typedef std::intptr_t LONG_PTR;
 
-typedef struct HKEY__* HKEY;
+typedef struct HostKey* HKEY;
 typedef HKEY* PHKEY;
-typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
-typedef struct _OVERLAPPED* LPOVERLAPPED;
+typedef struct HostSecurityAttributes* LPSECURITY_ATTRIBUTES;
+typedef struct HostOverlapped* LPOVERLAPPED;
 
 #define TEXT(quote) u##quote
 

@@ -52,7 +52,7 @@ void DrainUntilClosed(int fd) {
 // A driver that serves one connection with a script, on a thread of its own.
 class ScriptedDriver {
   public:
-    ScriptedDriver(const std::string& path, std::function<void(int)> script) {
+    ScriptedDriver(const std::string& path, const std::function<void(int)>& script) {
         listener_ = socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;

@@ -15,7 +15,6 @@ namespace {
 using namespace std::literals;
 using lumivarden::host::Bytes;
 using lumivarden::host::Hive;
-using testing_support::FileExists;
 using testing_support::HiveFileBytes;
 using testing_support::HiveFileText;
 using testing_support::ReadFile;

@@ -18,7 +18,6 @@ namespace {
 
 using testing_support::FileExists;
 using testing_support::LampDriver;
-using testing_support::Lines;
 using testing_support::RunToEnd;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;

@@ -13,7 +13,6 @@
 #include <sstream>
 #include <stdexcept>
 
-extern char** environ;
 
 namespace testing_support {
 
@@ -144,9 +143,11 @@ Child::Child(const std::vector<std::string>& argv, const std::vector<std::string
         if (equals != std::string::npos) environment.push_back(extra);  // "NAME" alone unsets it
     }
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     std::vector<char*> env;
+    env.reserve(environment.size() + 1);
     for (const std::string& entry : environment) env.push_back(const_cast<char*>(entry.c_str()));
     env.push_back(nullptr);
 
