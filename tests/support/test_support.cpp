@@ -13,7 +13,6 @@
 #include <sstream>
 #include <stdexcept>
 
-
 namespace testing_support {
 
 TempDir::TempDir() {
