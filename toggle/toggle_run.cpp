@@ -1,5 +1,7 @@
 #include "toggle_run.h"
 
+#include <stddef.h>
+
 #include "lamp_command.h"
 #include "state_store.h"
 
@@ -7,7 +9,7 @@ int ToggleLamp(int argumentCount, WCHAR** argumentVector) {
     (void)argumentCount;
     (void)argumentVector;
 
-    HKEY key;
+    HKEY key = NULL;
     if (OpenStateKey(&key) != ERROR_SUCCESS) {
         return -1;
     }
