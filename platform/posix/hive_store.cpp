@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "crash_point.h"
 #include "file_descriptor.h"
 #include "hive_text.h"
 
@@ -34,10 +35,6 @@ std::string HomeDirectory() {
         }
     }
     return home;
-}
-
-std::string PathIn(const std::string& directory, const char* name) {
-    return directory + "/" + name;
 }
 
 // Creates the folder and its missing parents, those it creates private to the user.
@@ -70,26 +67,31 @@ bool ReadAll(int fd, std::string* out) {
     return true;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t put = write(fd, data, size);
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) return false;
-        done += static_cast<std::size_t>(put);
+        data += put;
+        size -= static_cast<std::size_t>(put);
     }
     return true;
 }
 
-LONG LoadHiveFrom(const std::string& directory, Hive* hive) {
-    const std::string path = PathIn(directory, HiveFileName);
-    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+// The registry folder itself, never through a link in its last component:
+// every file in it is then reached relative to this descriptor.
+FileDescriptor OpenFolder(const std::string& directory) {
+    return FileDescriptor(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+LONG LoadHiveFrom(int folder, Hive* hive) {
+    FileDescriptor fd(openat(folder, HiveFileName, O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (!fd.ok()) {
         if (errno == ENOENT) {
             *hive = Hive{};
             return ERROR_SUCCESS;
         }
-        return ERROR_REGISTRY_IO_FAILED;  // not a folder, a symbolic link, unreadable...
+        return ERROR_REGISTRY_IO_FAILED;  // a symbolic link, unreadable...
     }
     struct stat info {};
     if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
@@ -117,22 +119,27 @@ bool AcquireLock(int fd) {
 
 // Writes the bytes to a fresh file beside the hive, then renames it over the
 // hive: a crash leaves either the old hive or the new one.
-bool ReplaceHive(const std::string& directory, const std::string& bytes) {
-    const std::string temp = PathIn(directory, TempFileName);
-    const std::string target = PathIn(directory, HiveFileName);
-    unlink(temp.c_str());  // left by a writer that died; we hold the lock
-    FileDescriptor fd(
-        open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+bool ReplaceHive(int folder, const std::string& bytes) {
+    unlinkat(folder, TempFileName, 0);  // left by a writer that died; we hold the lock
+    FileDescriptor fd(openat(folder, TempFileName,
+                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.ok()) return false;
-    const bool written = fchmod(fd.get(), 0600) == 0 && WriteAll(fd.get(), bytes) &&
-                         fsync(fd.get()) == 0 && close(fd.release()) == 0;
-    if (!written || rename(temp.c_str(), target.c_str()) != 0) {
-        unlink(temp.c_str());
+    bool written = fchmod(fd.get(), 0600) == 0;
+    if (written) {
+        const std::size_t half = bytes.size() / 2;
+        written = WriteAll(fd.get(), bytes.data(), half);
+        CrashPoint("temp-partial");
+        written = written && WriteAll(fd.get(), bytes.data() + half, bytes.size() - half);
+    }
+    CrashPoint("temp-written");
+    written = written && fsync(fd.get()) == 0 && close(fd.release()) == 0;
+    CrashPoint("before-rename");
+    if (!written || renameat(folder, TempFileName, folder, HiveFileName) != 0) {
+        unlinkat(folder, TempFileName, 0);
         return false;
     }
-    // The rename lasts only once the folder itself is on disk.
-    FileDescriptor folder(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return folder.ok() && fsync(folder.get()) == 0;
+    CrashPoint("before-folder-flush");
+    return fsync(folder) == 0;  // the rename lasts only once the folder is on disk
 }
 
 }  // namespace
@@ -152,24 +159,32 @@ std::string RegistryDirectory() {
 LONG LoadHive(Hive* hive) {
     const std::string directory = RegistryDirectory();
     if (directory.empty()) return ERROR_REGISTRY_IO_FAILED;
-    return LoadHiveFrom(directory, hive);
+    const FileDescriptor folder = OpenFolder(directory);
+    if (!folder.ok()) {
+        if (errno != ENOENT) return ERROR_REGISTRY_IO_FAILED;  // a file, a link...
+        *hive = Hive{};  // nothing written yet
+        return ERROR_SUCCESS;
+    }
+    return LoadHiveFrom(folder.get(), hive);
 }
 
 LONG UpdateHive(const HiveChange& change) {
     const std::string directory = RegistryDirectory();
     if (directory.empty() || !MakeDirectories(directory)) return ERROR_REGISTRY_IO_FAILED;
+    const FileDescriptor folder = OpenFolder(directory);
+    if (!folder.ok()) return ERROR_REGISTRY_IO_FAILED;
 
-    const std::string lockPath = PathIn(directory, LockFileName);
-    FileDescriptor lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    const FileDescriptor lock(
+        openat(folder.get(), LockFileName, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!lock.ok() || !AcquireLock(lock.get())) return ERROR_REGISTRY_IO_FAILED;
 
     Hive hive;
-    LONG status = LoadHiveFrom(directory, &hive);
+    LONG status = LoadHiveFrom(folder.get(), &hive);
     if (status != ERROR_SUCCESS) return status;
     bool changed = false;
     status = change(hive, &changed);
     if (status != ERROR_SUCCESS || !changed) return status;
-    return ReplaceHive(directory, WriteHive(hive)) ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
+    return ReplaceHive(folder.get(), WriteHive(hive)) ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
 }
 
 }  // namespace lumivarden::host
