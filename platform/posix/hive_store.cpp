@@ -121,8 +121,8 @@ bool AcquireLock(int fd) {
 // hive: a crash leaves either the old hive or the new one.
 bool ReplaceHive(int folder, const std::string& bytes) {
     unlinkat(folder, TempFileName, 0);  // left by a writer that died; we hold the lock
-    FileDescriptor fd(openat(folder, TempFileName,
-                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    FileDescriptor fd(
+        openat(folder, TempFileName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.ok()) return false;
     bool written = fchmod(fd.get(), 0600) == 0;
     if (written) {
@@ -162,7 +162,7 @@ LONG LoadHive(Hive* hive) {
     const FileDescriptor folder = OpenFolder(directory);
     if (!folder.ok()) {
         if (errno != ENOENT) return ERROR_REGISTRY_IO_FAILED;  // a file, a link...
-        *hive = Hive{};  // nothing written yet
+        *hive = Hive{};                                        // nothing written yet
         return ERROR_SUCCESS;
     }
     return LoadHiveFrom(folder.get(), hive);

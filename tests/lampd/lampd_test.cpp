@@ -163,7 +163,9 @@ TEST_F(LampdTest, RefusesToStartWhereAnotherDriverServes) {
     EXPECT_EQ(second.exitStatus, 1);
     EXPECT_NE(second.err.find("another driver is already serving"), std::string::npos)
         << second.err;
-    EXPECT_NE(OpenLamp(), INVALID_HANDLE_VALUE);  // the first still serves
+    HANDLE device = OpenLamp();  // the first still serves
+    EXPECT_NE(device, INVALID_HANDLE_VALUE);
+    CloseHandle(device);
 }
 
 TEST(LampdCommandLine, ExplainsItselfAndRejectsMistakes) {

@@ -50,6 +50,7 @@ pid_t Launch(const std::string& program, const std::string& registry, const char
                                             "LUMIVARDEN_DEVICE_DIR=" + registry + "/no-devices"};
     if (crashAt != nullptr) environment.push_back(std::string("LUMIVARDEN_CRASH_AT=") + crashAt);
     std::vector<char*> env;
+    env.reserve(environment.size() + 1);
     for (std::string& entry : environment) env.push_back(entry.data());
     env.push_back(nullptr);
     char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
@@ -96,8 +97,9 @@ int main(int argc, char** argv) {
     const Hive seeded = testing_support::SeedHive(60, 6, seed);
     testing_support::WriteFile(hivePath, lumivarden::host::WriteHive(seeded));
     const Hive untouchable = testing_support::WithoutEnabled(seeded);
-    std::printf("torture: seed %u, %zu keys, hive of %ju bytes, %.0f s\n", seed, seeded.keys.size(),
-                static_cast<std::uintmax_t>(std::filesystem::file_size(hivePath)), seconds);
+    std::printf("torture: seed %u, %zu keys, hive of %llu bytes, %.0f s\n", seed,
+                seeded.keys.size(),
+                static_cast<unsigned long long>(std::filesystem::file_size(hivePath)), seconds);
 
     std::mt19937 random(seed);
     Figures figures;
