@@ -147,9 +147,21 @@ TEST_F(LampdTest, DropsBrokenClientsAndServesTheNext) {
     CloseHandle(device);
 }
 
-TEST_F(LampdTest, DropsAClientThatConnectsAndSaysNothing) {
+TEST_F(LampdTest, DropsClientsThatGoSilentWithinABoundedTime) {
+    // All three wait side by side: the driver's frame timeout is five seconds.
     RawClient silent(driver.SocketPath());
+    RawClient halfAnOpen(driver.SocketPath());
+    halfAnOpen.SendWords({1, GENERIC_READ});
+    RawClient halfARequest(driver.SocketPath());
+    halfARequest.SendWords({1, GENERIC_READ, 0, 2, LampCode, 4});
     EXPECT_TRUE(silent.ClosedWithin(8000));
+    EXPECT_TRUE(halfAnOpen.ClosedWithin(3000));
+    EXPECT_TRUE(halfARequest.ClosedWithin(3000));
+
+    HANDLE device = OpenLamp();
+    EXPECT_NE(device, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(Send(device, LampCode, {2, 0, 0, 0}));
+    CloseHandle(device);
 }
 
 TEST_F(LampdTest, StopsCleanlyOnSignalAndRemovesItsSocket) {
