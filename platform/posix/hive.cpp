@@ -46,6 +46,51 @@ bool NamesEqual(TextView a, TextView b) {
     return true;
 }
 
+std::uint64_t NameHash(TextView name) {
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (char16_t c : name) {
+        hash = (hash ^ FoldCase(c)) * 1099511628211ull;
+    }
+    return hash;
+}
+
+void MergeDuplicateNames(HiveKey& key) {
+    std::vector<HiveValue>& values = key.values;
+    if (values.size() < 2) return;
+    std::vector<std::pair<std::uint64_t, std::size_t>> order;
+    order.reserve(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) order.emplace_back(NameHash(values[i].name), i);
+    std::sort(order.begin(), order.end());
+
+    std::vector<bool> merged(values.size(), false);
+    bool anyMerged = false;
+    for (std::size_t run = 0; run < order.size();) {
+        std::size_t end = run + 1;
+        while (end < order.size() && order[end].first == order[run].first) ++end;
+        for (std::size_t a = run; a < end; ++a) {
+            if (merged[order[a].second]) continue;
+            HiveValue& first = values[order[a].second];
+            for (std::size_t b = a + 1; b < end; ++b) {  // later places, in order
+                HiveValue& later = values[order[b].second];
+                if (merged[order[b].second] || !NamesEqual(first.name, later.name)) continue;
+                first.type = later.type;
+                first.data = std::move(later.data);
+                merged[order[b].second] = true;
+                anyMerged = true;
+            }
+        }
+        run = end;
+    }
+    if (!anyMerged) return;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (merged[i]) continue;
+        if (kept != i) values[kept] = std::move(values[i]);
+        ++kept;
+    }
+    values.resize(kept);
+}
+
 bool IsValidKeyPath(TextView path) {
     if (path.empty()) {
         return true;

@@ -39,6 +39,13 @@ struct Hive {
 
 bool NamesEqual(TextView a, TextView b);
 
+// The same for names that NamesEqual, so that lookups can compare hashes first.
+std::uint64_t NameHash(TextView name);
+
+// A name given more than once keeps its first place and spelling and takes the
+// last type and data, as an import of the file would.
+void MergeDuplicateNames(HiveKey& key);
+
 // A key path is valid when it has no empty component and no line break.
 bool IsValidKeyPath(TextView path);
 bool IsValidValueName(TextView name);

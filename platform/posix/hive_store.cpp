@@ -1,6 +1,7 @@
 #include "hive_store.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 
 #include "crash_point.h"
 #include "file_descriptor.h"
@@ -53,10 +55,11 @@ bool MakeDirectories(const std::string& path) {
 bool ReadAll(int fd, std::string* out) {
     struct stat info {};
     if (fstat(fd, &info) != 0) return false;
-    out->resize(static_cast<std::size_t>(info.st_size));
+    // One byte more than the file holds, so that a file that has not grown is read in one go.
+    out->resize(static_cast<std::size_t>(info.st_size) + 1);
     std::size_t done = 0;
     for (;;) {
-        if (done == out->size()) out->resize(out->size() + 4096);  // it may have grown
+        if (done == out->size()) out->resize(2 * out->size());  // it grew meanwhile
         const ssize_t got = read(fd, out->data() + done, out->size() - done);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
@@ -84,25 +87,89 @@ FileDescriptor OpenFolder(const std::string& directory) {
     return FileDescriptor(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
-LONG LoadHiveFrom(int folder, Hive* hive) {
+// What tells one version of the hive file from another without reading it.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+
+    bool operator==(const FileIdentity& other) const {
+        return device == other.device && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
+FileIdentity IdentityOf(const struct stat& info) {
+    return FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+}
+
+// The last hive this process read or wrote, so that the calls of one launch parse
+// the file once: a read reuses it while the file is unchanged, a write while the
+// bytes it re-reads under the lock are the same.
+struct ParsedHive {
+    std::string directory;
+    FileIdentity identity;
+    std::string bytes;
+    std::shared_ptr<Hive> hive;
+};
+
+pthread_mutex_t cacheMutex = PTHREAD_MUTEX_INITIALIZER;
+
+// Holds the cache for one call.
+class CacheLock {
+  public:
+    CacheLock() { pthread_mutex_lock(&cacheMutex); }
+    ~CacheLock() { pthread_mutex_unlock(&cacheMutex); }
+    CacheLock(const CacheLock&) = delete;
+    CacheLock& operator=(const CacheLock&) = delete;
+};
+ParsedHive cache;
+
+void ForgetCache() {
+    cache = ParsedHive{};
+}
+
+bool CacheHolds(const std::string& directory) {
+    return cache.hive && cache.directory == directory;
+}
+
+// The hive in the folder. Outside the lock, an unchanged file is not read again.
+LONG LoadHiveFrom(int folder, const std::string& directory, bool underLock,
+                  std::shared_ptr<Hive>* hive) {
     FileDescriptor fd(openat(folder, HiveFileName, O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (!fd.ok()) {
-        if (errno == ENOENT) {
-            *hive = Hive{};
-            return ERROR_SUCCESS;
-        }
-        return ERROR_REGISTRY_IO_FAILED;  // a symbolic link, unreadable...
+        if (errno != ENOENT) return ERROR_REGISTRY_IO_FAILED;  // a symbolic link, unreadable...
+        ForgetCache();
+        *hive = std::shared_ptr<Hive>(new Hive);
+        return ERROR_SUCCESS;
     }
     struct stat info {};
     if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
         return ERROR_REGISTRY_IO_FAILED;  // another user's hive is not ours to trust or replace
     }
+    const FileIdentity identity = IdentityOf(info);
+    if (!underLock && CacheHolds(directory) && cache.identity == identity) {
+        *hive = cache.hive;
+        return ERROR_SUCCESS;
+    }
     std::string bytes;
     if (!ReadAll(fd.get(), &bytes)) return ERROR_REGISTRY_IO_FAILED;
+    if (CacheHolds(directory) && cache.bytes == bytes) {
+        cache.identity = identity;
+        *hive = cache.hive;
+        return ERROR_SUCCESS;
+    }
     std::optional<Hive> parsed =
         ParseHive(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    if (!parsed) return ERROR_REGISTRY_CORRUPT;
-    *hive = std::move(*parsed);
+    if (!parsed) {
+        ForgetCache();
+        return ERROR_REGISTRY_CORRUPT;
+    }
+    cache = ParsedHive{directory, identity, std::move(bytes),
+                       std::shared_ptr<Hive>(new Hive(std::move(*parsed)))};
+    *hive = cache.hive;
     return ERROR_SUCCESS;
 }
 
@@ -119,7 +186,7 @@ bool AcquireLock(int fd) {
 
 // Writes the bytes to a fresh file beside the hive, then renames it over the
 // hive: a crash leaves either the old hive or the new one.
-bool ReplaceHive(int folder, const std::string& bytes) {
+bool ReplaceHive(int folder, const std::string& bytes, FileIdentity* identity) {
     unlinkat(folder, TempFileName, 0);  // left by a writer that died; we hold the lock
     FileDescriptor fd(
         openat(folder, TempFileName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
@@ -132,7 +199,10 @@ bool ReplaceHive(int folder, const std::string& bytes) {
         written = written && WriteAll(fd.get(), bytes.data() + half, bytes.size() - half);
     }
     CrashPoint("temp-written");
-    written = written && fsync(fd.get()) == 0 && close(fd.release()) == 0;
+    struct stat info {};
+    written =
+        written && fsync(fd.get()) == 0 && fstat(fd.get(), &info) == 0 && close(fd.release()) == 0;
+    *identity = IdentityOf(info);
     CrashPoint("before-rename");
     if (!written || renameat(folder, TempFileName, folder, HiveFileName) != 0) {
         unlinkat(folder, TempFileName, 0);
@@ -156,16 +226,20 @@ std::string RegistryDirectory() {
     return state + "/lumivarden/registry";
 }
 
-LONG LoadHive(Hive* hive) {
+LONG LoadHive(std::shared_ptr<const Hive>* hive) {
     const std::string directory = RegistryDirectory();
     if (directory.empty()) return ERROR_REGISTRY_IO_FAILED;
     const FileDescriptor folder = OpenFolder(directory);
     if (!folder.ok()) {
         if (errno != ENOENT) return ERROR_REGISTRY_IO_FAILED;  // a file, a link...
-        *hive = Hive{};                                        // nothing written yet
+        *hive = std::shared_ptr<const Hive>(new Hive);         // nothing written yet
         return ERROR_SUCCESS;
     }
-    return LoadHiveFrom(folder.get(), hive);
+    const CacheLock guard;
+    std::shared_ptr<Hive> loaded;
+    const LONG status = LoadHiveFrom(folder.get(), directory, false, &loaded);
+    *hive = std::move(loaded);
+    return status;
 }
 
 LONG UpdateHive(const HiveChange& change) {
@@ -178,13 +252,28 @@ LONG UpdateHive(const HiveChange& change) {
         openat(folder.get(), LockFileName, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!lock.ok() || !AcquireLock(lock.get())) return ERROR_REGISTRY_IO_FAILED;
 
-    Hive hive;
-    LONG status = LoadHiveFrom(folder.get(), &hive);
+    const CacheLock guard;
+    std::shared_ptr<Hive> current;
+    LONG status = LoadHiveFrom(folder.get(), directory, true, &current);
     if (status != ERROR_SUCCESS) return status;
+    // Change the cached hive itself unless a reader still holds it.
+    std::shared_ptr<Hive> hive =
+        current.use_count() <= 2 ? current : std::shared_ptr<Hive>(new Hive(*current));
+    current.reset();
     bool changed = false;
-    status = change(hive, &changed);
-    if (status != ERROR_SUCCESS || !changed) return status;
-    return ReplaceHive(folder.get(), WriteHive(hive)) ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
+    status = change(*hive, &changed);
+    if (status != ERROR_SUCCESS || !changed) {
+        if (status != ERROR_SUCCESS) ForgetCache();  // it may have changed part of the way
+        return status;
+    }
+    std::string bytes = WriteHive(*hive);
+    FileIdentity identity;
+    if (!ReplaceHive(folder.get(), bytes, &identity)) {
+        ForgetCache();
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+    cache = ParsedHive{directory, identity, std::move(bytes), std::move(hive)};
+    return ERROR_SUCCESS;
 }
 
 }  // namespace lumivarden::host

@@ -4,6 +4,7 @@
 #define LUMIVARDEN_POSIX_HIVE_STORE_H
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "hive.h"
@@ -15,10 +16,11 @@ namespace lumivarden::host {
 // ~/.local/state/lumivarden/registry. Empty when no home can be found.
 std::string RegistryDirectory();
 
-// The hive as it is on disk; a missing file is an empty hive. Fails with
+// The hive as it is on disk, shared and read-only; a missing file is an empty
+// hive. Fails with
 // ERROR_REGISTRY_CORRUPT when the file cannot be parsed and with
 // ERROR_REGISTRY_IO_FAILED when it cannot be read.
-LONG LoadHive(Hive* hive);
+LONG LoadHive(std::shared_ptr<const Hive>* hive);
 
 // Sets *changed when the hive must be written back; a status other than
 // ERROR_SUCCESS abandons the update.

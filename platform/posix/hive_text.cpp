@@ -185,9 +185,10 @@ bool ParseSectionName(const Text& line, Text* path) {
 
 class Writer {
   public:
+    explicit Writer(std::size_t units) { out_.reserve(units); }
+
     void Unit(char16_t c) {
-        out_.push_back(static_cast<char>(c & 0xFF));
-        out_.push_back(static_cast<char>(c >> 8));
+        out_.push_back(c);
         column_ = (c == u'\n') ? 0 : column_ + 1;
     }
     void Ascii(std::string_view text) {
@@ -217,10 +218,20 @@ class Writer {
         Hex(number, digits);
     }
     std::size_t Column() const { return column_; }
-    std::string Take() { return std::move(out_); }
+
+    // The text as UTF-16LE bytes.
+    std::string Encoded() const {
+        std::string bytes(2 * out_.size(), '\0');
+        char* at = bytes.data();
+        for (char16_t c : out_) {
+            *at++ = static_cast<char>(c & 0xFF);
+            *at++ = static_cast<char>(c >> 8);
+        }
+        return bytes;
+    }
 
   private:
-    std::string out_;
+    std::u16string out_;
     std::size_t column_ = 0;
 };
 
@@ -304,17 +315,23 @@ std::optional<Hive> ParseHive(const std::uint8_t* data, std::size_t size) {
             if (!ParseValueData(in, &value)) return std::nullopt;
             in.SkipBlanks();
             if (!in.TakeLineBreak()) return std::nullopt;
-            // A name given twice keeps the last data, as an import would.
-            SetValue(*key, value.name, value.type, std::move(value.data));
+            key->values.push_back(std::move(value));
         } else {
             return std::nullopt;
         }
     }
+    for (HiveKey& each : hive.keys) MergeDuplicateNames(each);
     return hive;
 }
 
 std::string WriteHive(const Hive& hive) {
-    Writer out;
+    std::size_t units = 64;
+    for (const HiveKey& key : hive.keys) {
+        units += key.path.size() + 24;
+        for (const HiveValue& value : key.values)
+            units += value.name.size() + 3 * value.data.size() + 24;
+    }
+    Writer out(units);
     out.Unit(u'\xFEFF');
     out.Line("Windows Registry Editor Version 5.00");
     for (const HiveKey& key : hive.keys) {
@@ -328,7 +345,7 @@ std::string WriteHive(const Hive& hive) {
         for (const HiveValue& value : key.values) WriteValue(out, value);
     }
     out.Ascii("\r\n");
-    return out.Take();
+    return out.Encoded();
 }
 
 }  // namespace lumivarden::host

@@ -16,10 +16,11 @@ struct KeyHandle {
     Text path;
 };
 
+const Text RootPath;
+
 // The path a handle names, or nothing for a handle that is not ours.
 const Text* KeyPath(HKEY key) {
-    static const Text root;
-    if (key == HKEY_CURRENT_USER) return &root;
+    if (key == HKEY_CURRENT_USER) return &RootPath;
     if (key == nullptr) return nullptr;
     const KeyHandle* handle = reinterpret_cast<const KeyHandle*>(key);
     return handle->magic == KeyHandleMagic ? &handle->path : nullptr;
@@ -58,11 +59,12 @@ LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR key
     if (!IsValidKeyPath(path)) return ERROR_INVALID_PARAMETER;
 
     // Most opens find the key already there and need no write.
-    Hive hive;
+    std::shared_ptr<const Hive> hive;
     LONG status = LoadHive(&hive);
     if (status != ERROR_SUCCESS) return status;
     bool created = false;
-    if (FindKey(hive, path) == nullptr) {
+    if (FindKey(*hive, path) == nullptr) {
+        hive.reset();  // the update may then change the cached hive in place
         status = UpdateHive([&](Hive& current, bool* changed) {
             CreateKey(current, path, changed);
             created = *changed;
@@ -88,10 +90,10 @@ LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDW
         return ERROR_INVALID_PARAMETER;
     }
 
-    Hive hive;
+    std::shared_ptr<const Hive> hive;
     const LONG status = LoadHive(&hive);
     if (status != ERROR_SUCCESS) return status;
-    const HiveKey* found = FindKey(hive, *path);
+    const HiveKey* found = FindKey(*hive, *path);
     if (found == nullptr) return ERROR_KEY_DELETED;
     const HiveValue* value = FindValue(*found, NameOf(valueName));
     if (value == nullptr) return ERROR_FILE_NOT_FOUND;

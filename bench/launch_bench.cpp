@@ -1,0 +1,265 @@
+// Times whole launches side by side: each round runs every case once, in turn,
+// and the figures are medians over the rounds. Wall time, CPU time and peak
+// memory come from the kernel's accounting of each child.
+//
+//   lumivarden-bench --program P --empty P --driver P --shell S [--rounds N] [--dir D]
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hive.h"
+#include "hive_text.h"
+#include "winapi.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+struct Case {
+    Case(std::string caseName, std::vector<std::string> arguments,
+         std::vector<std::string> environment)
+        : name(std::move(caseName)), argv(std::move(arguments)), env(std::move(environment)) {}
+
+    std::string name;
+    std::vector<std::string> argv;
+    std::vector<std::string> env;
+    std::vector<double> wall, cpu, rssKiB;
+};
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// Times one run.
+void RunOnce(Case& c) {
+    std::vector<char*> argv, env;
+    for (auto& a : c.argv) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : c.env) env.push_back(e.data());
+    env.push_back(nullptr);
+    const auto start = Clock::now();
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), env.data()) != 0) {
+        std::fprintf(stderr, "bench: cannot start %s\n", argv[0]);
+        std::exit(2);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    const double wall = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+    if (!WIFEXITED(status) || (WEXITSTATUS(status) != 0)) {
+        std::fprintf(stderr, "bench: %s ended with status %d\n", c.name.c_str(), status);
+        std::exit(2);
+    }
+    c.wall.push_back(wall);
+    c.cpu.push_back(usage.ru_utime.tv_sec * 1e6 + usage.ru_utime.tv_usec +
+                    usage.ru_stime.tv_sec * 1e6 + usage.ru_stime.tv_usec);
+}
+
+// A hive with the lamp's key and this many values of other programs.
+void SeedHive(const std::string& folder, int values) {
+    lumivarden::host::Hive hive;
+    bool created = false;
+    const int perKey = 100;
+    for (int v = 0; v < values; ++v) {
+        std::u16string path = u"Software\\Vendor\\App";
+        for (char ch : std::to_string(v / perKey)) path.push_back(static_cast<char16_t>(ch));
+        auto& key = lumivarden::host::CreateKey(hive, path, &created);
+        std::u16string name = u"Value";
+        for (char ch : std::to_string(v)) name.push_back(static_cast<char16_t>(ch));
+        if (v % 2 == 0) {
+            key.values.push_back({name, REG_SZ, {'s', 0, 'o', 0, 'm', 0, 'e', 0, 0, 0}});
+        } else {
+            key.values.push_back({name, REG_BINARY, lumivarden::host::Bytes(16, 0xab)});
+        }
+    }
+    auto& own = lumivarden::host::CreateKey(hive, u"Software\\Lumivarden", &created);
+    own.values.push_back({u"Enabled", REG_SZ, {'2', 0, 0, 0}});
+    fs::create_directories(folder);
+    const std::string bytes = lumivarden::host::WriteHive(hive);
+    std::FILE* out = std::fopen((folder + "/HKEY_CURRENT_USER.reg").c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fclose(out);
+}
+
+std::string Quoted(const std::string& text) {
+    return "'" + text + "'";
+}
+
+// A run's peak resident memory in KiB. A child spawned straight from this
+// process would count this process's memory as its own (the kernel keeps the
+// peak across exec), so a small helper, this program started afresh through
+// the shell, spawns the run and reports.
+double PeakMemory(const std::string& self, const Case& c) {
+    std::string command = "env -i";
+    for (const auto& e : c.env) command += " " + Quoted(e);
+    command += " " + Quoted(self) + " --peak-memory";
+    for (const auto& a : c.argv) command += " " + Quoted(a);
+    std::FILE* pipe = popen(command.c_str(), "r");
+    double kib = -1;
+    if (pipe != nullptr) {
+        if (std::fscanf(pipe, "%lf", &kib) != 1) kib = -1;
+        pclose(pipe);
+    }
+    return kib;
+}
+
+// The helper's side: runs the command with this environment, prints its peak.
+int ReportPeakMemory(char** command) {
+    pid_t pid = -1;
+    if (posix_spawn(&pid, command[0], nullptr, nullptr, command, environ) != 0) return 2;
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    std::printf("%ld\n", usage.ru_maxrss);
+    return 0;
+}
+
+// Instructions one run executes, counted by callgrind.
+long long Instructions(const Case& c) {
+    std::string command;
+    for (const auto& e : c.env) command += "'" + e + "' ";
+    command = "env -i " + command + "valgrind --tool=callgrind --callgrind-out-file=/dev/null";
+    for (const auto& a : c.argv) command += " '" + a + "'";
+    command += " 2>&1 | sed -n 's/.*Collected : \\([0-9]*\\).*/\\1/p'";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    long long count = -1;
+    if (pipe != nullptr) {
+        if (std::fscanf(pipe, "%lld", &count) != 1) count = -1;
+        pclose(pipe);
+    }
+    return count;
+}
+
+long long StrippedSize(const std::string& program) {
+    const std::string copy = program + ".stripped";
+    const std::string command = "strip -o '" + copy + "' '" + program + "'";
+    if (std::system(command.c_str()) != 0) return -1;
+    const auto size = static_cast<long long>(fs::file_size(copy));
+    fs::remove(copy);
+    return size;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 2 && std::strcmp(argv[1], "--peak-memory") == 0) return ReportPeakMemory(argv + 2);
+    const std::string self = fs::canonical("/proc/self/exe").string();
+    std::string program, empty, driver, shell, dir = "/dev/shm", exe;
+    int rounds = 200;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string flag = argv[i];
+        const std::string value = argv[i + 1];
+        if (flag == "--program") program = value;
+        if (flag == "--empty") empty = value;
+        if (flag == "--driver") driver = value;
+        if (flag == "--shell") shell = value;
+        if (flag == "--rounds") rounds = std::atoi(value.c_str());
+        if (flag == "--dir") dir = value;
+        if (flag == "--exe") exe = value;
+    }
+    if (program.empty() || empty.empty() || driver.empty() || shell.empty() || rounds < 1) {
+        std::fprintf(stderr,
+                     "usage: lumivarden-bench --program P --empty P --driver P --shell S "
+                     "[--rounds N] [--dir D] [--exe WINDOWS_EXE]\n");
+        return 2;
+    }
+
+    std::string base = dir + "/lumivarden-bench-XXXXXX";
+    if (mkdtemp(base.data()) == nullptr) return 2;
+    auto registry = [&](const std::string& name) {
+        return "LUMIVARDEN_REGISTRY_DIR=" + base + "/" + name;
+    };
+    const std::string noDevices = "LUMIVARDEN_DEVICE_DIR=" + base + "/no-devices";
+    const std::string devices = base + "/devices";
+    fs::create_directories(devices);
+
+    pid_t driverPid = -1;
+    {
+        std::vector<std::string> args = {driver, "--device-dir", devices};
+        std::vector<char*> a;
+        for (auto& s : args) a.push_back(s.data());
+        a.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn(&driverPid, a[0], &actions, nullptr, a.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        struct stat info {};
+        for (int i = 0; i < 400 && stat((devices + "/CIF1:").c_str(), &info) != 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    for (int values : {1000, 10000, 100000})
+        SeedHive(base + "/hive" + std::to_string(values), values);
+
+    std::vector<Case> cases = {
+        {"empty program (floor)", {empty}, {}},
+        {"launch, no driver", {program}, {registry("plain"), noDevices}},
+        {"launch, with driver",
+         {program},
+         {registry("driver"), "LUMIVARDEN_DEVICE_DIR=" + devices}},
+        {"naive shell toggle", {"/bin/sh", shell}, {registry("shell"), "PATH=/usr/bin:/bin"}},
+        {"launch, 1,000 values", {program}, {registry("hive1000"), noDevices}},
+        {"launch, 10,000 values", {program}, {registry("hive10000"), noDevices}},
+        {"launch, 100,000 values", {program}, {registry("hive100000"), noDevices}},
+    };
+    fs::create_directories(base + "/shell");
+    for (auto& c : cases) RunOnce(c);  // warm caches and create the state
+    for (auto& c : cases) c.wall.clear(), c.cpu.clear();
+    // Each round starts with another case, so that no case always runs first.
+    for (int round = 0; round < rounds; ++round) {
+        for (std::size_t i = 0; i < cases.size(); ++i) RunOnce(cases[(round + i) % cases.size()]);
+    }
+    for (int round = 0; round < 21; ++round) {
+        for (auto& c : cases) c.rssKiB.push_back(PeakMemory(self, c));
+    }
+
+    const double floorWall = Median(cases[0].wall);
+    const double floorCpu = Median(cases[0].cpu);
+    std::printf("%d interleaved rounds, medians; registry on %s\n\n", rounds, dir.c_str());
+    std::printf("%-24s %10s %8s %10s %8s %10s\n", "case", "wall us", "x floor", "cpu us", "x floor",
+                "peak KiB");
+    for (auto& c : cases) {
+        std::printf("%-24s %10.0f %8.2f %10.0f %8.2f %10.0f\n", c.name.c_str(), Median(c.wall),
+                    Median(c.wall) / floorWall, Median(c.cpu), Median(c.cpu) / floorCpu,
+                    Median(c.rssKiB));
+    }
+    std::printf("\nlaunch / naive shell toggle (wall): %.2f\n",
+                Median(cases[1].wall) / Median(cases[3].wall));
+
+    const long long floorInstructions = Instructions(cases[0]);
+    const long long launchInstructions = Instructions(cases[1]);
+    std::printf("instructions (callgrind): empty %lld, launch %lld, beyond the floor %lld\n",
+                floorInstructions, launchInstructions, launchInstructions - floorInstructions);
+    std::printf("peak memory beyond the floor: %.0f KiB (no driver), %.0f KiB (10,000 values)\n",
+                Median(cases[1].rssKiB) - Median(cases[0].rssKiB),
+                Median(cases[5].rssKiB) - Median(cases[0].rssKiB));
+    std::printf("stripped host program: %lld bytes\n", StrippedSize(program));
+    if (!exe.empty() && fs::exists(exe)) {
+        std::printf("Windows program: %lld bytes\n", static_cast<long long>(fs::file_size(exe)));
+    } else {
+        std::printf("Windows program: not built\n");
+    }
+
+    kill(driverPid, SIGTERM);
+    waitpid(driverPid, nullptr, 0);
+    fs::remove_all(base);
+    return 0;
+}
