@@ -216,6 +216,22 @@ TEST_F(RegistryTest, KeyRemovedByAnotherProgramIsReportedAsDeleted) {
     RegCloseKey(key);
 }
 
+TEST_F(RegistryTest, QueriesSeeAnotherProgramsChangeOfTheSameSize) {
+    HKEY key = Open(u"A");
+    ASSERT_EQ(Set(key, u"v", REG_SZ, {'1', 0, 0, 0}), ERROR_SUCCESS);
+    EXPECT_EQ(Get(key, u"v").second, (Bytes{'1', 0, 0, 0}));  // parsed once, now reused
+    const std::string before = ReadFile(HivePath());
+    std::string after = before;
+    after[after.find(std::string("\"\0"
+                                 "1\0\"\0",
+                                 6)) +
+          2] = '2';
+    ASSERT_EQ(after.size(), before.size());
+    WriteFile(HivePath(), after);  // in place: same file, same size
+    EXPECT_EQ(Get(key, u"v").second, (Bytes{'2', 0, 0, 0}));
+    RegCloseKey(key);
+}
+
 TEST_F(RegistryTest, DeletesOneValue) {
     HKEY key = Open(u"A");
     Set(key, u"keep", REG_DWORD, {1, 0, 0, 0});
