@@ -12,6 +12,7 @@ namespace lumivarden::lampd {
 constexpr std::uint32_t LampControlCode = 0x90002014;
 constexpr std::uint32_t StatusOk = 0;
 constexpr std::uint32_t StatusInvalidHandle = 6;
+constexpr std::uint32_t StatusGenFailure = 31;  // the lamp could not be switched
 constexpr std::uint32_t StatusSharingViolation = 32;
 constexpr std::uint32_t StatusInvalidParameter = 87;
 

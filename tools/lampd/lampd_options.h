@@ -1,7 +1,10 @@
 #ifndef LUMIVARDEN_LAMPD_OPTIONS_H
 #define LUMIVARDEN_LAMPD_OPTIONS_H
 
+#include <optional>
 #include <string>
+
+#include "led.h"
 
 namespace lumivarden::lampd {
 
@@ -9,6 +12,10 @@ struct Options {
     std::string deviceName = "CIF1:";
     std::string deviceDirectory;  // empty: the usual place for device sockets
     std::string logPath;          // empty: no request log
+    std::string led;              // empty: no real LED, the lamp is only printed
+    std::optional<unsigned> brightness;
+    std::string ledClassFolder = DefaultLedClassFolder;
+    bool listLeds = false;
     bool help = false;
 };
 

@@ -162,6 +162,12 @@ class Driver {
         } else {
             outcome = HandleControl(request);
         }
+        std::string error;
+        if (outcome.lamp != Lamp::Unknown && setup_.led != nullptr &&
+            !SetLed(*setup_.led, outcome.lamp == Lamp::On, &error)) {
+            std::fprintf(stderr, "lumivarden-lampd: %s\n", error.c_str());
+            outcome = ControlOutcome{StatusGenFailure, Lamp::Unknown};
+        }
         Log(DescribeControl(request, outcome.status));
         if (outcome.lamp != Lamp::Unknown) {
             std::fputs(outcome.lamp == Lamp::On ? "lamp on\n" : "lamp off\n", setup_.lampOut);

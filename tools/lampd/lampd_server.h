@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "led.h"
+
 namespace lumivarden::lampd {
 
 struct ServerSetup {
@@ -13,6 +15,7 @@ struct ServerSetup {
     std::FILE* lampOut = nullptr;  // "lamp on" / "lamp off" lines
     std::FILE* log = nullptr;      // request log, may be null
     int stopFd = -1;               // readable when the driver is to stop
+    const Led* led = nullptr;      // a real LED to switch, if any
 };
 
 // Binds the socket (refusing when another driver serves it), serves until

@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "device_directory.h"
 #include "lampd_options.h"
 #include "lampd_server.h"
+#include "led.h"
 
 namespace {
 
@@ -40,6 +42,17 @@ int main(int argc, char** argv) {
     if (options.help) {
         std::fputs(lampd::UsageText, stdout);
         return 0;
+    }
+    if (options.listLeds) {
+        std::vector<std::string> names;
+        if (!lampd::ListLeds(options.ledClassFolder, &names, &error)) return Fail(error);
+        for (const std::string& name : names) std::printf("%s\n", name.c_str());
+        return 0;
+    }
+    lampd::Led led;
+    if (!options.led.empty() &&
+        !lampd::OpenLed(options.led, options.ledClassFolder, options.brightness, &led, &error)) {
+        return Fail(error);
     }
 
     const std::u16string wideName(options.deviceName.begin(), options.deviceName.end());
@@ -72,7 +85,8 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
-    const lampd::ServerSetup setup{directory.path + "/" + socketName, stdout, log, stopPipe[0]};
+    const lampd::ServerSetup setup{directory.path + "/" + socketName, stdout, log, stopPipe[0],
+                                   options.led.empty() ? nullptr : &led};
     const bool served = lampd::Serve(setup, &error);
 
     signal(SIGINT, SIG_IGN);  // the pipe goes away next
