@@ -7,39 +7,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "folders.h"
+
 namespace lumivarden::device {
-namespace {
-
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::string(value) : std::string();
-}
-
-bool MakeFolder(const std::string& path, std::string* error) {
-    struct stat info {};
-    if (stat(path.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) return true;
-        *error = path + ": exists and is not a folder";
-        return false;
-    }
-    const std::size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !MakeFolder(path.substr(0, slash), error)) {
-        return false;
-    }
-    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
-        *error = path + ": cannot create folder: " + std::strerror(errno);
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 DeviceDirectory LocateDeviceDirectory() {
     DeviceDirectory directory;
-    directory.path = Environment("LUMIVARDEN_DEVICE_DIR");
+    directory.path = host::EnvironmentValue("LUMIVARDEN_DEVICE_DIR");
     if (!directory.path.empty()) return directory;
-    const std::string runtime = Environment("XDG_RUNTIME_DIR");
+    const std::string runtime = host::EnvironmentValue("XDG_RUNTIME_DIR");
     if (!runtime.empty() && runtime.front() == '/') {
         directory.path = runtime + "/lumivarden/devices";
         return directory;
@@ -69,7 +45,7 @@ bool PrepareDeviceDirectory(const DeviceDirectory& directory, std::string* error
             return false;
         }
     }
-    return MakeFolder(directory.path, error);
+    return host::MakeFolders(directory.path, error);
 }
 
 std::string SocketName(std::u16string_view deviceName) {

@@ -14,6 +14,7 @@
 
 #include "crash_point.h"
 #include "file_descriptor.h"
+#include "folders.h"
 #include "hive_text.h"
 
 namespace lumivarden::host {
@@ -24,32 +25,14 @@ constexpr const char* LockFileName = "HKEY_CURRENT_USER.reg.lock";
 constexpr const char* TempFileName = "HKEY_CURRENT_USER.reg.tmp";
 constexpr int LockWaitMilliseconds = 5000;
 
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::string(value) : std::string();
-}
-
 std::string HomeDirectory() {
-    std::string home = Environment("HOME");
+    std::string home = EnvironmentValue("HOME");
     if (home.empty()) {
         if (const passwd* entry = getpwuid(geteuid())) {
             if (entry->pw_dir != nullptr) home = entry->pw_dir;
         }
     }
     return home;
-}
-
-// Creates the folder and its missing parents, those it creates private to the user.
-bool MakeDirectories(const std::string& path) {
-    struct stat info {};
-    if (stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
-    if (errno != ENOENT) return false;
-    const std::size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !MakeDirectories(path.substr(0, slash))) {
-        return false;
-    }
-    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool ReadAll(int fd, std::string* out) {
@@ -215,9 +198,9 @@ bool ReplaceHive(int folder, const std::string& bytes, FileIdentity* identity) {
 }  // namespace
 
 std::string RegistryDirectory() {
-    std::string directory = Environment("LUMIVARDEN_REGISTRY_DIR");
+    std::string directory = EnvironmentValue("LUMIVARDEN_REGISTRY_DIR");
     if (!directory.empty()) return directory;
-    std::string state = Environment("XDG_STATE_HOME");
+    std::string state = EnvironmentValue("XDG_STATE_HOME");
     if (state.empty() || state.front() != '/') {  // relative values are to be ignored
         const std::string home = HomeDirectory();
         if (home.empty()) return std::string();
@@ -244,7 +227,7 @@ LONG LoadHive(std::shared_ptr<const Hive>* hive) {
 
 LONG UpdateHive(const HiveChange& change) {
     const std::string directory = RegistryDirectory();
-    if (directory.empty() || !MakeDirectories(directory)) return ERROR_REGISTRY_IO_FAILED;
+    if (directory.empty() || !MakeFolders(directory)) return ERROR_REGISTRY_IO_FAILED;
     const FileDescriptor folder = OpenFolder(directory);
     if (!folder.ok()) return ERROR_REGISTRY_IO_FAILED;
 

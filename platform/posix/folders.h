@@ -1,0 +1,18 @@
+// Small helpers the host layer shares for finding and making its folders.
+#ifndef LUMIVARDEN_POSIX_FOLDERS_H
+#define LUMIVARDEN_POSIX_FOLDERS_H
+
+#include <string>
+
+namespace lumivarden::host {
+
+// The variable's value; empty when it is unset.
+std::string EnvironmentValue(const char* name);
+
+// Creates the folder and its missing parents, those it creates private to the
+// user (0700). On failure, says why when asked.
+bool MakeFolders(const std::string& path, std::string* error = nullptr);
+
+}  // namespace lumivarden::host
+
+#endif
