@@ -24,4 +24,4 @@ add_test(NAME lint.cppcheck
           -I ${PROJECT_SOURCE_DIR}/toggle -I ${PROJECT_SOURCE_DIR}/lamp
           ${PROJECT_SOURCE_DIR}/toggle ${PROJECT_SOURCE_DIR}/lamp ${PROJECT_SOURCE_DIR}/platform
           ${PROJECT_SOURCE_DIR}/tools ${PROJECT_SOURCE_DIR}/tests)
-set_tests_properties(lint.clang-format lint.clang-tidy lint.cppcheck PROPERTIES LABELS lint)
+set_tests_properties(lint.clang-format lint.clang-tidy lint.cppcheck PROPERTIES LABELS lint TIMEOUT 900)
