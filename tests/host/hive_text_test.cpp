@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "hive_file.h"
 #include "test_support.h"
 #include "winapi.h"
 
@@ -22,12 +23,7 @@ std::optional<Hive> Parse(const std::string& bytes) {
 }
 
 Bytes Utf16(std::u16string_view text) {
-    Bytes bytes;
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<std::uint8_t>(c));
-        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    return bytes;
+    return testing_support::Utf16Bytes(text, false);
 }
 
 Hive OneKey(std::vector<HiveValue> values) {

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "hive.h"
 
@@ -9,5 +10,8 @@ namespace testing_support {
 
 // The hive stored in a file, or nothing when the file does not parse.
 std::optional<lumivarden::host::Hive> ReadHiveFile(const std::string& path);
+
+// The UTF-16LE bytes of a text, as a value's data, with or without a NUL after it.
+lumivarden::host::Bytes Utf16Bytes(std::u16string_view text, bool withNul);
 
 }  // namespace testing_support

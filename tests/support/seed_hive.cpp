@@ -3,6 +3,7 @@
 #include <random>
 #include <string>
 
+#include "hive_file.h"
 #include "winapi.h"
 
 namespace testing_support {
@@ -15,13 +16,7 @@ using lumivarden::host::HiveKey;
 using lumivarden::host::Text;
 
 Bytes Utf16(const Text& text, bool withNul) {
-    Bytes bytes;
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<std::uint8_t>(c));
-        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    if (withNul) bytes.insert(bytes.end(), {0, 0});
-    return bytes;
+    return Utf16Bytes(text, withNul);
 }
 
 Text Number(int n) {
