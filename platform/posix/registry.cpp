@@ -30,13 +30,23 @@ TextView NameOf(LPCWSTR name) {
     return name != nullptr ? TextView(name) : TextView();
 }
 
-Text JoinPath(const Text& base, TextView sub) {
-    if (base.empty()) return Text(sub);
-    if (sub.empty()) return base;
-    Text path = base;
-    path.push_back(u'\\');
-    path.append(sub);
-    return path;
+// The key below base that a subkey path names. As the platform's registry
+// does, empty components (a doubled or trailing backslash) name nothing; a
+// leading backslash is refused.
+LONG JoinPath(const Text& base, TextView sub, Text* path) {
+    if (!sub.empty() && sub.front() == u'\\') return ERROR_BAD_PATHNAME;
+    *path = base;
+    std::size_t start = 0;
+    while (start <= sub.size()) {
+        std::size_t end = sub.find(u'\\', start);
+        if (end == TextView::npos) end = sub.size();
+        if (end > start) {
+            if (!path->empty()) path->push_back(u'\\');
+            path->append(sub.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return IsValidKeyPath(*path) ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
 }
 
 }  // namespace
@@ -55,12 +65,13 @@ LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR key
     if (result == nullptr || reserved != 0 || options != REG_OPTION_NON_VOLATILE) {
         return ERROR_INVALID_PARAMETER;
     }
-    const Text path = JoinPath(*base, NameOf(subKey));
-    if (!IsValidKeyPath(path)) return ERROR_INVALID_PARAMETER;
+    Text path;
+    LONG status = JoinPath(*base, NameOf(subKey), &path);
+    if (status != ERROR_SUCCESS) return status;
 
     // Most opens find the key already there and need no write.
     std::shared_ptr<const Hive> hive;
-    LONG status = LoadHive(&hive);
+    status = LoadHive(&hive);
     if (status != ERROR_SUCCESS) return status;
     bool created = false;
     if (FindKey(*hive, path) == nullptr) {

@@ -245,14 +245,40 @@ TEST_F(RegistryTest, DeletesOneValue) {
     RegCloseKey(key);
 }
 
-TEST_F(RegistryTest, RefusesWhatTheFileCannotHold) {
-    HKEY key = nullptr;
-    for (const char16_t* bad : {u"\\A", u"A\\\\B", u"A\\", u"A\nB"}) {
-        EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, bad, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &key, nullptr),
-                  ERROR_INVALID_PARAMETER);
+TEST_F(RegistryTest, KeyPathsAreReadAsThePlatformReadsThem) {
+    struct PathCase {
+        const char16_t* path;
+        LONG status;
+        const char16_t* sameKeyAs;  // the key opened, as a plain path from the root
+    };
+    for (const PathCase& c : std::initializer_list<PathCase>{
+             {u"\\A", ERROR_BAD_PATHNAME, nullptr},
+             {u"A\nB", ERROR_INVALID_PARAMETER, nullptr},
+             {u"A\\", ERROR_SUCCESS, u"Software\\A"},
+             {u"A\\\\B\\\\", ERROR_SUCCESS, u"Software\\A\\B"},
+             {u"", ERROR_SUCCESS, u"Software"},
+         }) {
+        SCOPED_TRACE(testing::PrintToString(std::u16string(c.path)));
+        HKEY parent = Open(u"Software");
+        HKEY key = nullptr;
+        ASSERT_EQ(
+            RegCreateKeyExW(parent, c.path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            c.status);
+        if (c.status == ERROR_SUCCESS) {
+            ASSERT_EQ(Set(key, u"marker", REG_BINARY, {7}), ERROR_SUCCESS);
+            HKEY same = Open(c.sameKeyAs);
+            EXPECT_EQ(Get(same, u"marker").second, (Bytes{7}));
+            RegDeleteValueW(key, u"marker");
+            RegCloseKey(same);
+            RegCloseKey(key);
+        }
+        RegCloseKey(parent);
     }
-    key = Open(u"A");
+    ParsedFile();  // refuses a key path with an empty component
+}
+
+TEST_F(RegistryTest, RefusesWhatTheFileCannotHold) {
+    HKEY key = Open(u"A");
     EXPECT_EQ(Set(key, u"line\nbreak", REG_SZ, {0, 0}), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegSetValueExW(key, u"v", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
     RegCloseKey(key);
