@@ -85,8 +85,10 @@ class Reader {
         return digits > 0;
     }
 
-    // A double-quoted text with \\ and \" escaped, on one line.
-    bool TakeQuoted(Text* text) {
+    // A double-quoted text with \\ and \" escaped, on one line. Data may also
+    // hold \r, \n and \0, as Wine's reg export writes line breaks.
+    enum class Quoted { Name, Data };
+    bool TakeQuoted(Text* text, Quoted what) {
         if (!Take(u'"')) return false;
         text->clear();
         while (!AtLineEnd()) {
@@ -95,7 +97,11 @@ class Reader {
             if (c == u'\\') {
                 if (AtLineEnd()) return false;
                 c = Unit(pos_++);
-                if (c != u'\\' && c != u'"') return false;
+                if (what == Quoted::Data && (c == u'r' || c == u'n' || c == u'0')) {
+                    c = c == u'r' ? u'\r' : c == u'n' ? u'\n' : u'\0';
+                } else if (c != u'\\' && c != u'"') {
+                    return false;
+                }
             }
             text->push_back(c);
         }
@@ -135,7 +141,7 @@ bool ParseHexList(Reader& in, Bytes* bytes) {
 bool ParseValueData(Reader& in, HiveValue* value) {
     if (in.Peek() == u'"') {
         Text text;
-        if (!in.TakeQuoted(&text)) return false;
+        if (!in.TakeQuoted(&text, Reader::Quoted::Data)) return false;
         value->type = REG_SZ;
         value->data.clear();
         for (char16_t c : text) {
@@ -307,7 +313,8 @@ std::optional<Hive> ParseHive(const std::uint8_t* data, std::size_t size) {
             key = &CreateKey(hive, path, &created);
         } else if (key != nullptr && (first == u'"' || first == u'@')) {
             HiveValue value;
-            if (!in.Take(u'@') && !in.TakeQuoted(&value.name)) return std::nullopt;
+            if (!in.Take(u'@') && !in.TakeQuoted(&value.name, Reader::Quoted::Name))
+                return std::nullopt;
             if (!IsValidValueName(value.name)) return std::nullopt;
             in.SkipBlanks();
             if (!in.Take(u'=')) return std::nullopt;

@@ -111,6 +111,7 @@ TEST(HiveText, ReadsWhatOtherToolsWrite) {
                             "    0C\n"
                             "\"Twice\"=\"first\"\n"
                             "\"twice\"=dword:1\n"
+                            "\"Lines\"=\"a\\r\\nb\\0\"\n"
                             "\n"
                             "[HKEY_CURRENT_USER]\n"
                             "@=\"root default\"\n"));
@@ -119,9 +120,10 @@ TEST(HiveText, ReadsWhatOtherToolsWrite) {
     expected.keys[0].values.push_back({u"", REG_SZ, Utf16(u"root default\0"sv)});
     expected.keys.push_back({u"Deep", {}});
     expected.keys.push_back({u"Deep\\Path", {}});
-    expected.keys.push_back(
-        {u"Deep\\Path\\Key",
-         {{u"Bin", REG_BINARY, {0x0a, 0x0b, 0x0c}}, {u"Twice", REG_DWORD, {1, 0, 0, 0}}}});
+    expected.keys.push_back({u"Deep\\Path\\Key",
+                             {{u"Bin", REG_BINARY, {0x0a, 0x0b, 0x0c}},
+                              {u"Twice", REG_DWORD, {1, 0, 0, 0}},
+                              {u"Lines", REG_SZ, Utf16(u"a\r\nb\0\0"sv)}}});
     EXPECT_EQ(*hive, expected);
 }
 
@@ -167,7 +169,8 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{"ValueDeletion", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=-\n")},
         MalformedCase{"EmptyPathComponent", WithHeader("[HKEY_CURRENT_USER\\A\\\\B]\n")},
         MalformedCase{"UnclosedSection", WithHeader("[HKEY_CURRENT_USER\\A\n")},
-        MalformedCase{"UnknownEscape", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=\"a\\nb\"\n")},
+        MalformedCase{"UnknownEscape", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=\"a\\qb\"\n")},
+        MalformedCase{"LineBreakInName", WithHeader("[HKEY_CURRENT_USER\\A]\n\"a\\nb\"=\"1\"\n")},
         MalformedCase{"UnclosedString", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=\"abc\n")},
         MalformedCase{"TextAfterString", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=\"a\" x\n")},
         MalformedCase{"BadHexDigit", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=hex:0g\n")},
