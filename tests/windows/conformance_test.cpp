@@ -9,7 +9,6 @@
 
 namespace {
 
-using testing_support::ScopedEnv;
 using testing_support::TempDir;
 
 // The compared lines of the program's output, without Windows line ends.

@@ -141,9 +141,7 @@ TEST_F(HiveTravelTest, WineExportReadsInTheHostAsTheFileStates) {
         {{"/v", "Quoted", "/t", "REG_SZ", "/d", "say \"hi\" \\ back"},
          {u"Quoted", REG_SZ, Utf16Bytes(u"say \"hi\" \\ back", true)}},
         {{"/v", "Empty", "/t", "REG_SZ", "/d", ""}, {u"Empty", REG_SZ, Utf16Bytes(u"", true)}},
-        {{"/v", "\xc3\x84rger", "/t", "REG_SZ", "/d",
-          "gr\xc3\xb6\xc3\x9f"
-          "e"},
+        {{"/v", "\xc3\x84rger", "/t", "REG_SZ", "/d", "gr\xc3\xb6\xc3\x9f\x65"},
          {u"\u00c4rger", REG_SZ, Utf16Bytes(u"gr\u00f6\u00dfe", true)}},
         {{"/v", "Long", "/t", "REG_SZ", "/d", std::string(200, 'y')},
          {u"Long", REG_SZ, Utf16Bytes(std::u16string(200, u'y'), true)}},
