@@ -22,10 +22,6 @@ std::u16string Widen(const std::string& ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }
 
-Bytes Repeated(std::size_t count, std::uint8_t byte) {
-    return Bytes(count, byte);
-}
-
 class HiveTravelTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -78,7 +74,7 @@ TEST_F(HiveTravelTest, HostHiveImportsWithEveryValueIntact) {
         {u"Number", REG_DWORD, {0x78, 0x56, 0x34, 0x12}},
         {u"Short number", REG_DWORD, {1, 0}},
         {u"Quad", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}},
-        {u"Binary", REG_BINARY, Repeated(200, 0xab)},
+        {u"Binary", REG_BINARY, Bytes(200, 0xab)},
         {u"Empty binary", REG_BINARY, {}},
         {u"None", REG_NONE, {0x31, 0x00}},
         {u"Unnamed type", 0x1234, {9, 8, 7}},
@@ -154,7 +150,7 @@ TEST_F(HiveTravelTest, WineExportReadsInTheHostAsTheFileStates) {
         {{"/v", "Quad", "/t", "REG_QWORD", "/d", "0x1122334455"},
          {u"Quad", REG_QWORD, {0x55, 0x44, 0x33, 0x22, 0x11, 0, 0, 0}}},
         {{"/v", "Binary", "/t", "REG_BINARY", "/d", std::string(400, 'c')},
-         {u"Binary", REG_BINARY, Repeated(200, 0xcc)}},
+         {u"Binary", REG_BINARY, Bytes(200, 0xcc)}},
         {{"/v", "None", "/t", "REG_NONE"}, {u"None", REG_NONE, {0, 0}}},
     };
     const std::string keyPath = travelKey + "FromWine";
@@ -166,11 +162,7 @@ TEST_F(HiveTravelTest, WineExportReadsInTheHostAsTheFileStates) {
         ASSERT_EQ(done.exitStatus, 0) << a.what[1] << ": " << done.out << done.err;
     }
     const std::string exportFile = work / "export.reg";
-    ASSERT_EQ(testing_wine::Run({"reg", "export", "HKCU\\" + keyPath,
-                                 testing_wine::WindowsPath(exportFile), "/y"},
-                                work.path())
-                  .exitStatus,
-              0);
+    ASSERT_TRUE(testing_wine::ExportFile(keyPath, exportFile, work.path()));
 
     // The export becomes the host's whole hive.
     std::filesystem::create_directories(work / "registry");

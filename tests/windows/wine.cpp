@@ -43,13 +43,18 @@ testing_support::Finished Run(const std::vector<std::string>& arguments,
         outputFolder);
 }
 
+bool ExportFile(const std::string& keyPath, const std::string& file,
+                const std::string& outputFolder) {
+    unlink(file.c_str());
+    return Run({"reg", "export", "HKEY_CURRENT_USER\\" + keyPath, WindowsPath(file), "/y"},
+               outputFolder)
+               .exitStatus == 0;
+}
+
 std::optional<lumivarden::host::Hive> Export(const std::string& keyPath,
                                              const std::string& workFolder) {
     const std::string file = workFolder + "/export.reg";
-    unlink(file.c_str());
-    const auto done = Run(
-        {"reg", "export", "HKEY_CURRENT_USER\\" + keyPath, WindowsPath(file), "/y"}, workFolder);
-    if (done.exitStatus != 0) return std::nullopt;
+    if (!ExportFile(keyPath, file, workFolder)) return std::nullopt;
     return testing_support::ReadHiveFile(file);
 }
 

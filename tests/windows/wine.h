@@ -25,8 +25,13 @@ std::string WindowsPath(const std::string& unixPath);
 testing_support::Finished Run(const std::vector<std::string>& arguments,
                               const std::string& outputFolder);
 
-// The key below HKEY_CURRENT_USER as `reg export` writes it, parsed by the
-// host layer; nothing when the export fails or does not parse.
+// Writes the key below HKEY_CURRENT_USER to the file with `reg export`;
+// returns whether it succeeded.
+bool ExportFile(const std::string& keyPath, const std::string& file,
+                const std::string& outputFolder);
+
+// The key as `reg export` writes it, parsed by the host layer; nothing when the
+// export fails or does not parse.
 std::optional<lumivarden::host::Hive> Export(const std::string& keyPath,
                                              const std::string& workFolder);
 
