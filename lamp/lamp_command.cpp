@@ -2,12 +2,6 @@
 
 #include <stddef.h>
 
-namespace {
-
-const DWORD LampControlCode = 0x90002014;  // device type 0x9000, function 0x805, buffered
-
-}  // namespace
-
 void SendLampCommand(LampMode mode) {
     HANDLE device = CreateFileW(TEXT("CIF1:"), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
     if (device == INVALID_HANDLE_VALUE) {
@@ -20,7 +14,10 @@ void SendLampCommand(LampMode mode) {
     input[1] = static_cast<BYTE>((mode >> 8) & 0xFF);
     input[2] = static_cast<BYTE>((mode >> 16) & 0xFF);
     input[3] = static_cast<BYTE>((mode >> 24) & 0xFF);
-    DeviceIoControl(device, LampControlCode, input, sizeof input, NULL, 0, NULL, NULL);
+    // A synchronous call must be given somewhere to put the output size; the
+    // lamp answers with none, so the count is not looked at.
+    DWORD returned = 0;
+    DeviceIoControl(device, LampControlCode, input, sizeof input, NULL, 0, &returned, NULL);
 
     CloseHandle(device);
 }

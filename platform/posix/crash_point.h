@@ -1,5 +1,6 @@
 // Named moments in a hive write where a test build can make the process die,
-// to show that a crash there loses nothing. Release builds compile them away.
+// and named steps it can make fail, to show that a crash or an I/O error there
+// loses nothing. Release builds compile them away.
 #ifndef LUMIVARDEN_POSIX_CRASH_POINT_H
 #define LUMIVARDEN_POSIX_CRASH_POINT_H
 
@@ -7,6 +8,10 @@ namespace lumivarden::host {
 
 // "temp-partial", "temp-written", "before-rename", "before-folder-flush".
 void CrashPoint(const char* moment);
+
+// "temp-open", "temp-write", "temp-sync", "temp-close", "rename", "folder-sync":
+// whether the step is to fail as a full disk or a failing device would make it.
+bool InjectedFailure(const char* step);
 
 }  // namespace lumivarden::host
 

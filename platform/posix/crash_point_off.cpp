@@ -4,4 +4,8 @@ namespace lumivarden::host {
 
 void CrashPoint(const char*) {}
 
+bool InjectedFailure(const char*) {
+    return false;
+}
+
 }  // namespace lumivarden::host

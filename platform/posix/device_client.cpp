@@ -13,24 +13,18 @@
 #include "device_directory.h"
 #include "device_exchange.h"
 #include "file_descriptor.h"
+#include "handle_table.h"
 #include "winapi.h"
 
 namespace lumivarden::device {
 namespace {
 
-constexpr std::uint32_t DeviceHandleMagic = 0x44455631;  // "DEV1"
-
 struct DeviceHandle {
-    std::uint32_t magic = DeviceHandleMagic;
     int fd = -1;
     bool broken = false;  // a failed exchange leaves the stream out of step
 };
 
-DeviceHandle* FromHandle(HANDLE object) {
-    if (object == nullptr || object == INVALID_HANDLE_VALUE) return nullptr;
-    DeviceHandle* handle = static_cast<DeviceHandle*>(object);
-    return handle->magic == DeviceHandleMagic ? handle : nullptr;
-}
+host::HandleTable<DeviceHandle> deviceHandles;
 
 // Connects to the device's socket without blocking; the platform error on failure.
 DWORD Connect(const std::string& path, host::FileDescriptor* out) {
@@ -93,19 +87,24 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode
         return INVALID_HANDLE_VALUE;
     }
     handle->fd = fd.release();
+    deviceHandles.Add(handle);
     return handle;
 }
 
 BOOL WINAPI DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inBufferSize,
                             LPVOID outBuffer, DWORD outBufferSize, LPDWORD bytesReturned,
                             LPOVERLAPPED overlapped) {
-    DeviceHandle* handle = FromHandle(device);
+    DeviceHandle* handle = deviceHandles.Find(device);
     DWORD error = ERROR_SUCCESS;
     DWORD returned = 0;
     if (handle == nullptr) {
         error = ERROR_INVALID_HANDLE;
     } else if (overlapped != nullptr) {
         error = ERROR_NOT_SUPPORTED;
+    } else if (bytesReturned == nullptr) {
+        // The platform requires it of a synchronous call; its own system writes
+        // through it, and a caller that passes none must not pass here.
+        error = ERROR_INVALID_PARAMETER;
     } else if ((inBuffer == nullptr && inBufferSize != 0) ||
                (outBuffer == nullptr && outBufferSize != 0) || inBufferSize > MaxPayload) {
         error = ERROR_INVALID_PARAMETER;
@@ -124,7 +123,7 @@ BOOL WINAPI DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer,
 }
 
 BOOL WINAPI CloseHandle(HANDLE object) {
-    DeviceHandle* handle = FromHandle(object);
+    DeviceHandle* handle = deviceHandles.Remove(object);
     if (handle == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

@@ -64,30 +64,23 @@ Clock::time_point Deadline() {
 
 DWORD ExchangeOpen(int fd, DWORD access, DWORD shareMode) {
     const auto deadline = Deadline();
-    std::uint8_t request[OpenRequestSize];
-    PutU32(request, OpOpen);
-    PutU32(request + 4, access);
-    PutU32(request + 8, shareMode);
-    std::uint8_t reply[OpenReplySize];
-    if (const DWORD error = SendAll(fd, request, sizeof request, deadline)) return error;
-    if (const DWORD error = ReceiveAll(fd, reply, sizeof reply, deadline)) return error;
-    return GetU32(reply);
+    const auto request = EncodeOpenRequest(access, shareMode);
+    std::array<std::uint8_t, OpenReplySize> reply;
+    if (const DWORD error = SendAll(fd, request.data(), request.size(), deadline)) return error;
+    if (const DWORD error = ReceiveAll(fd, reply.data(), reply.size(), deadline)) return error;
+    return DecodeOpenReply(reply);
 }
 
 DWORD ExchangeControl(int fd, DWORD code, const void* input, DWORD inputSize, void* output,
                       DWORD outputSize, DWORD* returned, bool* broken) {
     const std::uint32_t capacity = outputSize < MaxPayload ? outputSize : MaxPayload;
-    std::uint8_t header[ControlHeaderSize];
-    PutU32(header, OpControl);
-    PutU32(header + 4, code);
-    PutU32(header + 8, inputSize);
-    PutU32(header + 12, capacity);
+    const auto header = EncodeControlHeader(code, inputSize, capacity);
 
     const auto deadline = Deadline();
-    std::uint8_t replyHeader[ControlReplyHeaderSize];
-    DWORD error = SendAll(fd, header, sizeof header, deadline);
+    std::array<std::uint8_t, ControlReplyHeaderSize> replyHeader;
+    DWORD error = SendAll(fd, header.data(), header.size(), deadline);
     if (!error) error = SendAll(fd, static_cast<const std::uint8_t*>(input), inputSize, deadline);
-    if (!error) error = ReceiveAll(fd, replyHeader, sizeof replyHeader, deadline);
+    if (!error) error = ReceiveAll(fd, replyHeader.data(), replyHeader.size(), deadline);
     if (!error) {
         const ControlReply reply = DecodeControlReply(replyHeader, capacity);
         error = reply.valid ? ReceiveAll(fd, static_cast<std::uint8_t*>(output), reply.outputLength,

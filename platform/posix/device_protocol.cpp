@@ -1,6 +1,40 @@
 #include "device_protocol.h"
 
 namespace lumivarden::device {
+namespace {
+
+template <std::size_t Size>
+std::array<std::uint8_t, Size> Words(std::initializer_list<std::uint32_t> words) {
+    std::array<std::uint8_t, Size> frame{};
+    std::size_t at = 0;
+    for (std::uint32_t word : words) {
+        PutU32(frame.data() + at, word);
+        at += 4;
+    }
+    return frame;
+}
+
+}  // namespace
+
+std::array<std::uint8_t, OpenRequestSize> EncodeOpenRequest(std::uint32_t access,
+                                                            std::uint32_t shareMode) {
+    return Words<OpenRequestSize>({OpOpen, access, shareMode});
+}
+
+std::array<std::uint8_t, ControlHeaderSize> EncodeControlHeader(std::uint32_t code,
+                                                                std::uint32_t inputLength,
+                                                                std::uint32_t outputCapacity) {
+    return Words<ControlHeaderSize>({OpControl, code, inputLength, outputCapacity});
+}
+
+std::array<std::uint8_t, OpenReplySize> EncodeOpenReply(std::uint32_t status) {
+    return Words<OpenReplySize>({status});
+}
+
+std::array<std::uint8_t, ControlReplyHeaderSize> EncodeControlReplyHeader(
+    std::uint32_t status, std::uint32_t outputLength) {
+    return Words<ControlReplyHeaderSize>({status, outputLength});
+}
 
 Request DecodeRequest(const std::uint8_t* data, std::size_t size) {
     Request request;
@@ -33,13 +67,17 @@ Request DecodeRequest(const std::uint8_t* data, std::size_t size) {
     return request;
 }
 
-ControlReply DecodeControlReply(const std::uint8_t (&header)[ControlReplyHeaderSize],
+ControlReply DecodeControlReply(const std::array<std::uint8_t, ControlReplyHeaderSize>& header,
                                 std::uint32_t outputCapacity) {
     ControlReply reply;
-    reply.status = GetU32(header);
-    reply.outputLength = GetU32(header + 4);
+    reply.status = GetU32(header.data());
+    reply.outputLength = GetU32(header.data() + 4);
     reply.valid = reply.outputLength <= outputCapacity && reply.outputLength <= MaxPayload;
     return reply;
+}
+
+std::uint32_t DecodeOpenReply(const std::array<std::uint8_t, OpenReplySize>& reply) {
+    return GetU32(reply.data());
 }
 
 }  // namespace lumivarden::device

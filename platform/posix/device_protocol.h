@@ -8,6 +8,7 @@
 #ifndef LUMIVARDEN_POSIX_DEVICE_PROTOCOL_H
 #define LUMIVARDEN_POSIX_DEVICE_PROTOCOL_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -36,6 +37,17 @@ inline std::uint32_t GetU32(const std::uint8_t* in) {
            (static_cast<std::uint32_t>(in[2]) << 16) | (static_cast<std::uint32_t>(in[3]) << 24);
 }
 
+// The fixed-size frames, as each side sends them. The control request's input
+// bytes follow its header; a reply's output bytes follow its header.
+std::array<std::uint8_t, OpenRequestSize> EncodeOpenRequest(std::uint32_t access,
+                                                            std::uint32_t shareMode);
+std::array<std::uint8_t, ControlHeaderSize> EncodeControlHeader(std::uint32_t code,
+                                                                std::uint32_t inputLength,
+                                                                std::uint32_t outputCapacity);
+std::array<std::uint8_t, OpenReplySize> EncodeOpenReply(std::uint32_t status);
+std::array<std::uint8_t, ControlReplyHeaderSize> EncodeControlReplyHeader(
+    std::uint32_t status, std::uint32_t outputLength);
+
 // One client frame as the driver sees it.
 struct Request {
     enum class Kind { Incomplete, Open, Control, Invalid } kind = Kind::Incomplete;
@@ -60,8 +72,11 @@ struct ControlReply {
     std::uint32_t outputLength = 0;
 };
 
-ControlReply DecodeControlReply(const std::uint8_t (&header)[ControlReplyHeaderSize],
+ControlReply DecodeControlReply(const std::array<std::uint8_t, ControlReplyHeaderSize>& header,
                                 std::uint32_t outputCapacity);
+
+// The driver's status for an open.
+std::uint32_t DecodeOpenReply(const std::array<std::uint8_t, OpenReplySize>& reply);
 
 }  // namespace lumivarden::device
 

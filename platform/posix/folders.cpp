@@ -1,6 +1,7 @@
 #include "folders.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -29,6 +30,10 @@ bool MakeFolders(const std::string& path, std::string* error) {
         return false;
     }
     return true;
+}
+
+bool IsOwnClosedFolder(const struct stat& info) {
+    return S_ISDIR(info.st_mode) && info.st_uid == geteuid() && (info.st_mode & 0022) == 0;
 }
 
 }  // namespace lumivarden::host

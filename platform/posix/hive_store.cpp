@@ -64,10 +64,24 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// The registry folder itself, never through a link in its last component:
-// every file in it is then reached relative to this descriptor.
-FileDescriptor OpenFolder(const std::string& directory) {
-    return FileDescriptor(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+// The registry folder, through which every file in it is then reached. A link
+// in its place (a dotfiles tool's, say) is followed only to a folder of the
+// user's own that no one else may write to: anyone who can write there could
+// swap the hive.
+FileDescriptor OpenFolder(std::string directory) {
+    while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+    FileDescriptor fd(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (fd.ok() || (errno != ELOOP && errno != ENOTDIR) || lstat(directory.c_str(), &info) != 0 ||
+        !S_ISLNK(info.st_mode)) {
+        return fd;
+    }
+    fd = FileDescriptor(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.ok() && (fstat(fd.get(), &info) != 0 || !IsOwnClosedFolder(info))) {
+        fd = FileDescriptor();
+        errno = EACCES;
+    }
+    return fd;
 }
 
 // What tells one version of the hive file from another without reading it.
@@ -121,7 +135,8 @@ bool CacheHolds(const std::string& directory) {
 // The hive in the folder. Outside the lock, an unchanged file is not read again.
 LONG LoadHiveFrom(int folder, const std::string& directory, bool underLock,
                   std::shared_ptr<Hive>* hive) {
-    FileDescriptor fd(openat(folder, HiveFileName, O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    // Not blocking, so that a FIFO put in its place is refused below, not waited on.
+    FileDescriptor fd(openat(folder, HiveFileName, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (!fd.ok()) {
         if (errno != ENOENT) return ERROR_REGISTRY_IO_FAILED;  // a symbolic link, unreadable...
         ForgetCache();
@@ -172,27 +187,34 @@ bool AcquireLock(int fd) {
 bool ReplaceHive(int folder, const std::string& bytes, FileIdentity* identity) {
     unlinkat(folder, TempFileName, 0);  // left by a writer that died; we hold the lock
     FileDescriptor fd(
-        openat(folder, TempFileName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        InjectedFailure("temp-open")
+            ? -1
+            : openat(folder, TempFileName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                     0600));
     if (!fd.ok()) return false;
     bool written = fchmod(fd.get(), 0600) == 0;
     if (written) {
         const std::size_t half = bytes.size() / 2;
         written = WriteAll(fd.get(), bytes.data(), half);
         CrashPoint("temp-partial");
-        written = written && WriteAll(fd.get(), bytes.data() + half, bytes.size() - half);
+        written = written && !InjectedFailure("temp-write") &&
+                  WriteAll(fd.get(), bytes.data() + half, bytes.size() - half);
     }
     CrashPoint("temp-written");
     struct stat info {};
-    written =
-        written && fsync(fd.get()) == 0 && fstat(fd.get(), &info) == 0 && close(fd.release()) == 0;
+    written = written && !InjectedFailure("temp-sync") && fsync(fd.get()) == 0 &&
+              fstat(fd.get(), &info) == 0 && !InjectedFailure("temp-close") &&
+              close(fd.release()) == 0;
     *identity = IdentityOf(info);
     CrashPoint("before-rename");
-    if (!written || renameat(folder, TempFileName, folder, HiveFileName) != 0) {
+    if (!written || InjectedFailure("rename") ||
+        renameat(folder, TempFileName, folder, HiveFileName) != 0) {
         unlinkat(folder, TempFileName, 0);
         return false;
     }
     CrashPoint("before-folder-flush");
-    return fsync(folder) == 0;  // the rename lasts only once the folder is on disk
+    // The rename lasts only once the folder is on disk.
+    return !InjectedFailure("folder-sync") && fsync(folder) == 0;
 }
 
 }  // namespace
@@ -232,7 +254,7 @@ LONG UpdateHive(const HiveChange& change) {
     if (!folder.ok()) return ERROR_REGISTRY_IO_FAILED;
 
     const FileDescriptor lock(
-        openat(folder.get(), LockFileName, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+        openat(folder.get(), LockFileName, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
     if (!lock.ok() || !AcquireLock(lock.get())) return ERROR_REGISTRY_IO_FAILED;
 
     const CacheLock guard;

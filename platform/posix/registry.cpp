@@ -3,27 +3,26 @@
 #include <cstring>
 #include <new>
 
+#include "handle_table.h"
 #include "hive_store.h"
 #include "winapi.h"
 
 namespace lumivarden::host {
 namespace {
 
-constexpr std::uint32_t KeyHandleMagic = 0x4B455931;  // "KEY1"
-
 struct KeyHandle {
-    std::uint32_t magic = KeyHandleMagic;
     Text path;
 };
+
+HandleTable<KeyHandle> keyHandles;
 
 const Text RootPath;
 
 // The path a handle names, or nothing for a handle that is not ours.
 const Text* KeyPath(HKEY key) {
     if (key == HKEY_CURRENT_USER) return &RootPath;
-    if (key == nullptr) return nullptr;
-    const KeyHandle* handle = reinterpret_cast<const KeyHandle*>(key);
-    return handle->magic == KeyHandleMagic ? &handle->path : nullptr;
+    const KeyHandle* handle = keyHandles.Find(key);
+    return handle != nullptr ? &handle->path : nullptr;
 }
 
 TextView NameOf(LPCWSTR name) {
@@ -87,6 +86,7 @@ LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR key
     KeyHandle* handle = new (std::nothrow) KeyHandle;
     if (handle == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
     handle->path = path;
+    keyHandles.Add(handle);
     *result = reinterpret_cast<HKEY>(handle);
     if (disposition != nullptr)
         *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
@@ -152,7 +152,8 @@ LONG WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) {
 
 LONG WINAPI RegCloseKey(HKEY key) {
     if (key == HKEY_CURRENT_USER) return ERROR_SUCCESS;
-    if (KeyPath(key) == nullptr) return ERROR_INVALID_HANDLE;
-    delete reinterpret_cast<KeyHandle*>(key);
+    KeyHandle* handle = keyHandles.Remove(key);
+    if (handle == nullptr) return ERROR_INVALID_HANDLE;
+    delete handle;
     return ERROR_SUCCESS;
 }

@@ -27,8 +27,9 @@ const std::string EmptyHive = HiveFileBytes("Windows Registry Editor Version 5.0
 
 class HostileEnvironmentTest : public ::testing::Test {
   protected:
-    // A launch with only the given variables among those the tool reads.
-    Finished Launch(std::vector<std::string> environment) {
+    // A launch with only the given variables among those the tool reads, after
+    // the shell commands in setup, if any.
+    Finished Launch(std::vector<std::string> environment, const std::string& setup = "") {
         for (const char* name : {"LUMIVARDEN_REGISTRY_DIR", "XDG_STATE_HOME", "HOME",
                                  "LUMIVARDEN_DEVICE_DIR", "XDG_RUNTIME_DIR"}) {
             const bool given = std::any_of(environment.begin(), environment.end(), [&](auto& e) {
@@ -40,7 +41,9 @@ class HostileEnvironmentTest : public ::testing::Test {
                          [](auto& e) { return e.rfind("LUMIVARDEN_DEVICE_DIR=", 0) == 0; })) {
             environment.push_back("LUMIVARDEN_DEVICE_DIR=" + temp / "devices");
         }
-        Finished launch = RunToEnd({LUMIVARDEN_PROGRAM}, environment, temp.path());
+        const std::vector<std::string> program{LUMIVARDEN_PROGRAM};
+        Finished launch = RunToEnd(setup.empty() ? program : testing_support::UnderShell(setup, program),
+                                   environment, temp.path());
         EXPECT_EQ(launch.out + launch.err, "");
         return launch;
     }
@@ -75,13 +78,81 @@ TEST_F(HostileEnvironmentTest, StateFoldersFollowTheEnvironmentAndIgnoreWhatIsNo
     EXPECT_FALSE(FileExists("relative"));
 }
 
-TEST_F(HostileEnvironmentTest, RegistryFolderThatIsALinkIsRefusedAndItsTargetUntouched) {
-    fs::create_directories(temp / "target");
-    WriteFile(temp / "target/" + HiveName, EmptyHive);
-    fs::create_directory_symlink(temp / "target", temp / "registry");
+// A registry folder that is a link (a dotfiles tool's) is followed only to a
+// folder of the user's own that no one else may write to.
+TEST_F(HostileEnvironmentTest, RegistryFolderThatIsALinkIsFollowedOnlyToAClosedFolderOfTheUser) {
+    const struct {
+        const char* name;
+        fs::perms mode;
+        bool otherOwner;
+        const char* trailing;
+        bool followed;
+    } cases[] = {
+        {"own closed folder", fs::perms(0700), false, "", true},
+        {"own folder others may read", fs::perms(0755), false, "/", true},
+        {"open to everyone", fs::perms(0777), false, "", false},
+        {"open to everyone, trailing slash", fs::perms(0777), false, "//", false},
+        {"open to the group", fs::perms(0770), false, "", false},
+        {"another user's", fs::perms(0700), true, "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.otherOwner && geteuid() != 0) continue;  // giving a folder away needs root
+        const std::string target = temp / (std::string("target-") + c.name);
+        const std::string link = temp / (std::string("link-") + c.name);
+        fs::create_directories(target);
+        WriteFile(target + "/" + HiveName, EmptyHive);
+        fs::permissions(target, c.mode);
+        if (c.otherOwner) {
+            ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
+        }
+        fs::create_directory_symlink(target, link);
+
+        const int status = Launch({"LUMIVARDEN_REGISTRY_DIR=" + link + c.trailing}).exitStatus;
+        EXPECT_EQ(status, c.followed ? 0 : 255);
+        if (c.followed) {
+            EXPECT_NE(testing_support::HiveFileText(ReadFile(target + "/" + HiveName))
+                          .find("\"Enabled\"=\"1\""),
+                      std::string::npos);
+        } else {
+            EXPECT_EQ(ReadFile(target + "/" + HiveName), EmptyHive);
+            EXPECT_EQ(std::distance(fs::directory_iterator(target), fs::directory_iterator()), 1);
+        }
+    }
+}
+
+// Things in the hive's place that are not a regular file are refused at once:
+// a FIFO would otherwise hold the launch forever.
+TEST_F(HostileEnvironmentTest, HiveThatIsNotARegularFileIsRefusedWithoutWaiting) {
+    fs::create_directories(temp / "registry");
+    const std::string hive = temp / "registry/" + HiveName;
+    ASSERT_EQ(mkfifo(hive.c_str(), 0600), 0);
     EXPECT_EQ(Launch({"LUMIVARDEN_REGISTRY_DIR=" + temp / "registry"}).exitStatus, 255);
-    EXPECT_EQ(ReadFile(temp / "target/" + HiveName), EmptyHive);
-    EXPECT_EQ(std::distance(fs::directory_iterator(temp / "target"), fs::directory_iterator()), 1);
+    EXPECT_TRUE(fs::is_fifo(hive));
+}
+
+// Past the file-size limit the write fails quietly like every failed write:
+// the lamp is still switched, the hive is the old one and nothing is left over.
+TEST_F(HostileEnvironmentTest, FileSizeLimitFailsTheWriteNotTheLaunch) {
+    fs::create_directories(temp / "registry");
+    const std::string hive = temp / "registry/" + HiveName;
+    const std::string bytes =
+        HiveFileBytes("Windows Registry Editor Version 5.00\n\n"
+                      "[HKEY_CURRENT_USER\\Software\\Lumivarden]\n\"Enabled\"=\"2\"\n\n"
+                      "[HKEY_CURRENT_USER\\Software\\Other]\n\"Big\"=\"" +
+                      std::string(40000, 'x') + "\"\n\n");
+    WriteFile(hive, bytes);
+    const std::string devices = temp / "devices";
+    fs::create_directories(devices);
+    testing_support::LampDriver driver(LUMIVARDEN_LAMPD, devices, temp.path());
+
+    // 20 blocks of 512 or 1024 bytes, whichever the shell counts in: less than the hive.
+    const Finished launch =
+        Launch({"LUMIVARDEN_REGISTRY_DIR=" + temp / "registry"}, "ulimit -f 20");
+    EXPECT_EQ(launch.exitStatus, 0);
+    EXPECT_EQ(ReadFile(hive), bytes);
+    EXPECT_FALSE(FileExists(hive + ".tmp"));
+    EXPECT_EQ(driver.LampLines(), std::vector<std::string>{"lamp on"});
 }
 
 TEST_F(HostileEnvironmentTest, HiveThatIsALinkIsRefusedAndItsTargetUntouched) {

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (request.input != data + used + lumivarden::device::ControlHeaderSize)
                     std::abort();
                 const auto outcome = lumivarden::lampd::HandleControl(request);
-                const bool accepted = outcome.status == lumivarden::lampd::StatusOk;
+                const bool accepted = outcome.status == ERROR_SUCCESS;
                 if (accepted != (outcome.lamp != lumivarden::lampd::Lamp::Unknown)) std::abort();
                 (void)lumivarden::lampd::DescribeControl(request, outcome.status);
                 break;

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "device_protocol.h"
+#include "lamp_client.h"
 #include "test_support.h"
 #include "winapi.h"
 
@@ -17,8 +18,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using lumivarden::device::GetU32;
-using lumivarden::device::PutU32;
+using testing_support::LampCode;
+using testing_support::OpenLamp;
 using testing_support::ScopedEnv;
+using testing_support::SendControl;
 using testing_support::TempDir;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -34,10 +37,7 @@ Bytes ReadExactly(int fd, std::size_t size) {
 }
 
 void SendWords(int fd, std::initializer_list<std::uint32_t> words, const Bytes& tail = {}) {
-    Bytes bytes(words.size() * 4);
-    std::size_t at = 0;
-    for (std::uint32_t word : words) PutU32(bytes.data() + 4 * at++, word);
-    bytes.insert(bytes.end(), tail.begin(), tail.end());
+    const Bytes bytes = testing_support::Frame(words, tail);
     ASSERT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL),
               static_cast<ssize_t>(bytes.size()));
 }
@@ -85,10 +85,6 @@ void AnswerOpen(int fd, std::uint32_t status) {
     EXPECT_EQ(GetU32(open.data() + 4), GENERIC_READ);
     EXPECT_EQ(GetU32(open.data() + 8), 0u);
     SendWords(fd, {status});
-}
-
-HANDLE OpenLamp() {
-    return CreateFileW(u"CIF1:", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
 class DeviceClientTest : public ::testing::Test {
@@ -178,14 +174,13 @@ TEST_P(MisbehavingDriverTest, FailsTheCallWithinAFewSecondsAndNeverUsesTheStream
     });
     HANDLE device = OpenLamp();
     ASSERT_NE(device, INVALID_HANDLE_VALUE);
-    std::uint8_t input[4] = {1, 0, 0, 0};
 
     const auto start = Clock::now();
-    EXPECT_FALSE(DeviceIoControl(device, 0x90002014, input, 4, nullptr, 0, nullptr, nullptr));
+    EXPECT_FALSE(SendControl(device, LampCode, {1, 0, 0, 0}));
     EXPECT_EQ(GetLastError(), GetParam().error);
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
 
-    EXPECT_FALSE(DeviceIoControl(device, 0x90002014, input, 4, nullptr, 0, nullptr, nullptr));
+    EXPECT_FALSE(SendControl(device, LampCode, {1, 0, 0, 0}));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
     EXPECT_TRUE(CloseHandle(device));
 }
@@ -212,12 +207,42 @@ TEST_F(DeviceClientTest, DriverThatNeverAnswersTheOpenFailsItWithinAFewSeconds) 
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
 }
 
+// As the platform requires of a synchronous call, and unlike a system that would
+// write through it, a missing bytes-returned pointer fails before anything is sent.
+TEST_F(DeviceClientTest, SynchronousRequestWithoutABytesReturnedPointerIsRefused) {
+    ScriptedDriver driver(SocketPath(), [](int fd) {
+        AnswerOpen(fd, 0);
+        EXPECT_EQ(ReadExactly(fd, 1), Bytes{}) << "the refused request reached the driver";
+    });
+    HANDLE device = OpenLamp();
+    ASSERT_NE(device, INVALID_HANDLE_VALUE);
+    std::uint8_t input[4] = {1, 0, 0, 0};
+    EXPECT_FALSE(DeviceIoControl(device, LampCode, input, 4, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(CloseHandle(device));
+}
+
 TEST_F(DeviceClientTest, HandlesThatAreNotDevicesAreRefused) {
-    std::uint8_t input[4] = {};
-    EXPECT_FALSE(DeviceIoControl(INVALID_HANDLE_VALUE, 1, input, 4, nullptr, 0, nullptr, nullptr));
+    EXPECT_FALSE(SendControl(INVALID_HANDLE_VALUE, 1, {0, 0, 0, 0}));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
     EXPECT_FALSE(CloseHandle(nullptr));
+}
+
+// A closed handle is gone: using or closing it again is refused, never a read
+// of the memory it had.
+TEST_F(DeviceClientTest, ClosedHandleIsRefusedAfterwards) {
+    ScriptedDriver driver(SocketPath(), [](int fd) {
+        AnswerOpen(fd, 0);
+        DrainUntilClosed(fd);
+    });
+    HANDLE device = OpenLamp();
+    ASSERT_NE(device, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(CloseHandle(device));
+    EXPECT_FALSE(CloseHandle(device));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_FALSE(SendControl(device, LampCode, {1, 0, 0, 0}));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
 }  // namespace

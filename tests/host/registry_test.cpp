@@ -285,6 +285,17 @@ TEST_F(RegistryTest, RefusesWhatTheFileCannotHold) {
     EXPECT_EQ(RegCloseKey(reinterpret_cast<HKEY>(&key)), ERROR_INVALID_HANDLE);
 }
 
+// A closed key is gone: using or closing it again is refused, never a read of
+// the memory it had.
+TEST_F(RegistryTest, ClosedKeyIsRefusedAfterwards) {
+    HKEY key = Open(u"A");
+    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExW(key, u"v", nullptr, nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(Set(key, u"v", REG_SZ, {0, 0}), ERROR_INVALID_HANDLE);
+}
+
 TEST_F(RegistryTest, FolderThatIsAFileFailsAndIsLeftAlone) {
     WriteFile(Folder(), "not a folder");
     HKEY key = nullptr;

@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "device_protocol.h"
+#include "lamp_client.h"
 #include "lamp_driver.h"
 #include "test_support.h"
 #include "winapi.h"
@@ -22,16 +22,9 @@ using testing_support::RunToEnd;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
 
-constexpr DWORD LampCode = 0x90002014;
-
-HANDLE OpenLamp() {
-    return CreateFileW(u"CIF1:", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-}
-
-BOOL Send(HANDLE device, DWORD code, std::vector<std::uint8_t> input) {
-    return DeviceIoControl(device, code, input.data(), static_cast<DWORD>(input.size()), nullptr, 0,
-                           nullptr, nullptr);
-}
+using testing_support::LampCode;
+using testing_support::OpenLamp;
+using testing_support::SendControl;
 
 class LampdTest : public ::testing::Test {
   protected:
@@ -43,8 +36,8 @@ class LampdTest : public ::testing::Test {
 TEST_F(LampdTest, SwitchesTheLampAndLogsEachRequest) {
     HANDLE device = OpenLamp();
     ASSERT_NE(device, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(Send(device, LampCode, {1, 0, 0, 0}));
-    EXPECT_TRUE(Send(device, LampCode, {2, 0, 0, 0}));
+    EXPECT_TRUE(SendControl(device, LampCode, {1, 0, 0, 0}));
+    EXPECT_TRUE(SendControl(device, LampCode, {2, 0, 0, 0}));
     EXPECT_TRUE(CloseHandle(device));
 
     EXPECT_EQ(driver.LampLines(), (std::vector<std::string>{"lamp on", "lamp off"}));
@@ -67,10 +60,10 @@ TEST_F(LampdTest, RefusesEveryOtherRequestAndKeepsServing) {
     HANDLE device = OpenLamp();
     ASSERT_NE(device, INVALID_HANDLE_VALUE);
     for (const auto& request : refused) {
-        EXPECT_FALSE(Send(device, request.code, request.input));
+        EXPECT_FALSE(SendControl(device, request.code, request.input));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     }
-    EXPECT_TRUE(Send(device, LampCode, {1, 0, 0, 0}));
+    EXPECT_TRUE(SendControl(device, LampCode, {1, 0, 0, 0}));
     CloseHandle(device);
     EXPECT_EQ(driver.LampLines(), std::vector<std::string>{"lamp on"});
 }
@@ -85,7 +78,7 @@ TEST_F(LampdTest, AllowsOneOpenAtATime) {
     HANDLE next = nullptr;
     EXPECT_TRUE(
         testing_support::WaitFor([&] { return (next = OpenLamp()) != INVALID_HANDLE_VALUE; }));
-    EXPECT_TRUE(Send(next, LampCode, {2, 0, 0, 0}));
+    EXPECT_TRUE(SendControl(next, LampCode, {2, 0, 0, 0}));
     CloseHandle(next);
 }
 
@@ -100,10 +93,9 @@ class RawClient {
     }
     ~RawClient() { close(fd_); }
 
-    void SendWords(std::initializer_list<std::uint32_t> words) {
-        std::vector<std::uint8_t> bytes(words.size() * 4);
-        std::size_t at = 0;
-        for (std::uint32_t word : words) lumivarden::device::PutU32(bytes.data() + 4 * at++, word);
+    void SendWords(std::initializer_list<std::uint32_t> words,
+                   const testing_support::FrameBytes& tail = {}) {
+        const testing_support::FrameBytes bytes = testing_support::Frame(words, tail);
         send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     }
 
@@ -143,7 +135,7 @@ TEST_F(LampdTest, DropsBrokenClientsAndServesTheNext) {
     HANDLE device = nullptr;
     EXPECT_TRUE(
         testing_support::WaitFor([&] { return (device = OpenLamp()) != INVALID_HANDLE_VALUE; }));
-    EXPECT_TRUE(Send(device, LampCode, {1, 0, 0, 0}));
+    EXPECT_TRUE(SendControl(device, LampCode, {1, 0, 0, 0}));
     CloseHandle(device);
 }
 
@@ -160,7 +152,7 @@ TEST_F(LampdTest, DropsClientsThatGoSilentWithinABoundedTime) {
 
     HANDLE device = OpenLamp();
     EXPECT_NE(device, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(Send(device, LampCode, {2, 0, 0, 0}));
+    EXPECT_TRUE(SendControl(device, LampCode, {2, 0, 0, 0}));
     CloseHandle(device);
 }
 

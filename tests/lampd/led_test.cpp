@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "lamp_client.h"
 #include "lamp_driver.h"
 #include "test_support.h"
 #include "winapi.h"
@@ -15,21 +16,9 @@ using testing_support::LampDriver;
 using testing_support::ReadFile;
 using testing_support::RunToEnd;
 using testing_support::ScopedEnv;
+using testing_support::SwitchLamp;
 using testing_support::TempDir;
 using testing_support::WriteFile;
-
-constexpr DWORD LampCode = 0x90002014;
-
-BOOL SwitchLamp(std::uint8_t mode) {
-    HANDLE device = CreateFileW(u"CIF1:", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (device == INVALID_HANDLE_VALUE) return FALSE;
-    std::uint8_t input[4] = {mode, 0, 0, 0};
-    const BOOL done = DeviceIoControl(device, LampCode, input, 4, nullptr, 0, nullptr, nullptr);
-    const DWORD error = GetLastError();
-    CloseHandle(device);
-    SetLastError(error);
-    return done;
-}
 
 class LedTest : public ::testing::Test {
   protected:

@@ -189,6 +189,11 @@ Finished Child::Wait(std::chrono::milliseconds limit) {
     return finished;
 }
 
+std::vector<std::string> UnderShell(const std::string& setup, std::vector<std::string> argv) {
+    argv.insert(argv.begin(), {"/bin/sh", "-c", setup + "\nexec \"$@\"", "sh"});
+    return argv;
+}
+
 Finished RunToEnd(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
                   const std::string& outputFolder) {
     return Child(argv, extraEnv, outputFolder).Wait();

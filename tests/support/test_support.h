@@ -88,6 +88,11 @@ class Child {
     std::string errPath_;
 };
 
+// The command line that runs the program after the shell commands in setup,
+// such as "ulimit -f 20" or "exec <&-": limits and descriptors set as a user's
+// shell would set them.
+std::vector<std::string> UnderShell(const std::string& setup, std::vector<std::string> argv);
+
 // Runs a program to its end.
 Finished RunToEnd(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
                   const std::string& outputFolder);

@@ -41,7 +41,7 @@ TEST_F(LampCommandTest, SendsTheModeAsFourLittleEndianBytesAndClosesTheDevice) {
         EXPECT_EQ(request.input, c.input);
         EXPECT_FALSE(request.outputGiven);
         EXPECT_EQ(request.outputSize, 0u);
-        EXPECT_FALSE(request.bytesReturnedGiven);
+        EXPECT_TRUE(request.bytesReturnedGiven);  // required of a synchronous call
         EXPECT_FALSE(request.overlappedGiven);
 
         EXPECT_EQ(platform.closedHandles, std::vector<HANDLE>{fake::DeviceHandle()});

@@ -1,5 +1,6 @@
 #include "lamp_requests.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace lumivarden::lampd {
@@ -17,9 +18,9 @@ ControlOutcome HandleControl(const device::Request& request) {
     ControlOutcome outcome;
     if (request.code != LampControlCode || request.inputLength != 4) return outcome;
     const std::uint32_t mode = device::GetU32(request.input);
-    if (mode == 1 || mode == 2) {
-        outcome.status = StatusOk;
-        outcome.lamp = mode == 1 ? Lamp::On : Lamp::Off;
+    if (mode == LampModeOn || mode == LampModeOff) {
+        outcome.status = ERROR_SUCCESS;
+        outcome.lamp = mode == LampModeOn ? Lamp::On : Lamp::Off;
     }
     return outcome;
 }
@@ -32,11 +33,16 @@ std::string DescribeOpen(const device::Request& request, std::uint32_t status) {
 std::string DescribeControl(const device::Request& request, std::uint32_t status) {
     static const char digits[] = "0123456789abcdef";
     std::string input;
-    for (std::uint32_t i = 0; i < request.inputLength; ++i) {
+    const std::uint32_t shown = std::min(request.inputLength, LoggedInputBytes);
+    for (std::uint32_t i = 0; i < shown; ++i) {
         input.push_back(digits[request.input[i] >> 4]);
         input.push_back(digits[request.input[i] & 0xF]);
     }
-    return "control code=" + Hex32(request.code) + " input=" + (input.empty() ? "-" : input) +
+    if (request.inputLength == 0) input = "-";
+    if (shown < request.inputLength) {
+        input += "... (" + std::to_string(request.inputLength) + " bytes)";
+    }
+    return "control code=" + Hex32(request.code) + " input=" + input +
            " output=" + std::to_string(request.outputCapacity) +
            " status=" + std::to_string(status);
 }

@@ -6,27 +6,24 @@
 #include <string>
 
 #include "device_protocol.h"
+#include "lamp_mode.h"
 
 namespace lumivarden::lampd {
 
-constexpr std::uint32_t LampControlCode = 0x90002014;
-constexpr std::uint32_t StatusOk = 0;
-constexpr std::uint32_t StatusInvalidHandle = 6;
-constexpr std::uint32_t StatusGenFailure = 31;  // the lamp could not be switched
-constexpr std::uint32_t StatusSharingViolation = 32;
-constexpr std::uint32_t StatusInvalidParameter = 87;
-
 enum class Lamp { Unknown, On, Off };
 
+// A status is a platform error code: ERROR_SUCCESS, ERROR_INVALID_PARAMETER...
 struct ControlOutcome {
-    std::uint32_t status = StatusInvalidParameter;
+    std::uint32_t status = ERROR_INVALID_PARAMETER;
     Lamp lamp = Lamp::Unknown;  // the state requested, when the request is a valid one
 };
 
-// Only the lamp code with exactly four input bytes holding 1 or 2 is accepted.
+// Only LampControlCode with exactly four input bytes holding a LampMode is accepted.
 ControlOutcome HandleControl(const device::Request& request);
 
-// One line of the request log, without its line end.
+// One line of the request log, without its line end. At most LoggedInputBytes
+// of a request's input are shown, then its length.
+constexpr std::uint32_t LoggedInputBytes = 16;
 std::string DescribeOpen(const device::Request& request, std::uint32_t status);
 std::string DescribeControl(const device::Request& request, std::uint32_t status);
 

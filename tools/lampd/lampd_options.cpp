@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "device_directory.h"
+
 namespace lumivarden::lampd {
 
 const char* const UsageText =
@@ -24,7 +26,7 @@ const char* const UsageText =
     "  --list-leds         print the names of the LEDs in the LED class folder\n"
     "  --help              show this text\n"
     "\n"
-    "Stops on SIGINT or SIGTERM and removes its socket.\n";
+    "Stops on SIGINT, SIGTERM or SIGHUP and removes its socket.\n";
 
 bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     for (int i = 1; i < argc; ++i) {
@@ -67,6 +69,12 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     }
     if (options->brightness && options->led.empty()) {
         *error = "--brightness goes with --led";
+        return false;
+    }
+    const std::u16string wideName(options->deviceName.begin(), options->deviceName.end());
+    if (device::SocketName(wideName) != options->deviceName) {
+        *error = "'" + options->deviceName +
+                 "' cannot be a device name (printable ASCII without '/', up to 64 characters)";
         return false;
     }
     return true;

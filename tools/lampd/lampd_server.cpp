@@ -1,15 +1,13 @@
 #include "lampd_server.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <list>
 #include <vector>
 
@@ -26,6 +24,8 @@ using host::FileDescriptor;
 // A client must finish each frame, and send its open, within this time.
 constexpr std::chrono::milliseconds FrameTimeout{5000};
 constexpr std::size_t MaxConnections = 16;
+// How long to stop accepting when out of descriptors with no spare to shed with.
+constexpr std::chrono::milliseconds AcceptPause{100};
 
 struct Connection {
     FileDescriptor fd;
@@ -35,71 +35,40 @@ struct Connection {
     bool waiting = true;
 };
 
-bool FillAddress(const std::string& path, sockaddr_un* address) {
-    *address = sockaddr_un{};
-    address->sun_family = AF_UNIX;
-    if (path.size() >= sizeof address->sun_path) return false;
-    std::memcpy(address->sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
-// Whether a driver already answers at the path; a stale socket is removed.
-bool ClaimPath(const std::string& path, std::string* error) {
-    struct stat info {};
-    if (lstat(path.c_str(), &info) != 0) return true;
-    if (!S_ISSOCK(info.st_mode)) {
-        *error = path + ": exists and is not a socket";
-        return false;
-    }
-    sockaddr_un address;
-    FillAddress(path, &address);
-    FileDescriptor probe(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (probe.ok() &&
-        connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-        *error = path + ": another driver is already serving this device";
-        return false;
-    }
-    unlink(path.c_str());
-    return true;
-}
-
-// Listens on a private name first and renames it into place, so that a client
-// never finds a socket that does not accept yet.
-FileDescriptor Listen(const std::string& path, std::string* error) {
-    sockaddr_un address;
-    const std::string staging = path + ".starting." + std::to_string(getpid());
-    if (!FillAddress(staging, &address)) {
-        *error = path + ": socket path too long (at most " +
-                 std::to_string(sizeof address.sun_path - 20) + " bytes)";
-        return FileDescriptor();
-    }
-    if (!ClaimPath(path, error)) return FileDescriptor();
-    unlink(staging.c_str());
-    FileDescriptor fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (!fd.ok() ||
-        bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        listen(fd.get(), 16) != 0 || rename(staging.c_str(), path.c_str()) != 0) {
-        *error = path + ": cannot listen: " + std::strerror(errno);
-        unlink(staging.c_str());
-        return FileDescriptor();
-    }
-    return fd;
-}
-
 class Driver {
   public:
-    explicit Driver(const ServerSetup& setup) : setup_(setup) {}
+    explicit Driver(const ServerSetup& setup) : setup_(setup), spare_(OpenSpare()) {}
 
     void Accept(int listener) {
         for (;;) {
             FileDescriptor fd(accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
-            if (!fd.ok()) return;
+            if (!fd.ok()) {
+                if (errno == EINTR || errno == ECONNABORTED) continue;
+                if (errno == EMFILE || errno == ENFILE) {
+                    if (Shed(listener)) continue;
+                    acceptPausedUntil_ = Clock::now() + AcceptPause;
+                }
+                return;
+            }
             if (connections_.size() >= MaxConnections) continue;  // closed at once
             Connection& connection = connections_.emplace_back();
             connection.fd = std::move(fd);
             connection.deadline = Clock::now() + FrameTimeout;
         }
     }
+
+    // Out of descriptors, the waiting connection would keep the listener
+    // readable for ever: the spare descriptor makes room to take it and close
+    // it, so the client learns at once that the driver is busy.
+    bool Shed(int listener) {
+        if (!spare_.ok()) return false;
+        spare_ = FileDescriptor();
+        const FileDescriptor shed(accept4(listener, nullptr, nullptr, SOCK_CLOEXEC));
+        spare_ = OpenSpare();
+        return shed.ok();
+    }
+
+    static FileDescriptor OpenSpare() { return FileDescriptor(open("/dev/null", O_RDONLY | O_CLOEXEC)); }
 
     // Reads what the client sent and answers every complete frame; false when
     // the connection is to be dropped.
@@ -140,25 +109,24 @@ class Driver {
     }
 
     bool Open(Connection& connection, const device::Request& request) {
-        std::uint32_t status = StatusOk;
+        std::uint32_t status = ERROR_SUCCESS;
         if (connection.opened) {
-            status = StatusInvalidParameter;
+            status = ERROR_INVALID_PARAMETER;
         } else if (holder_ != nullptr) {
-            status = StatusSharingViolation;  // the tool opens with no sharing
+            status = ERROR_SHARING_VIOLATION;  // the tool opens with no sharing
         } else {
             connection.opened = true;
             holder_ = &connection;
         }
         Log(DescribeOpen(request, status));
-        std::uint8_t reply[device::OpenReplySize];
-        device::PutU32(reply, status);
-        return Send(connection, reply, sizeof reply) && status == StatusOk;
+        const auto reply = device::EncodeOpenReply(status);
+        return Send(connection, reply.data(), reply.size()) && status == ERROR_SUCCESS;
     }
 
     bool Control(Connection& connection, const device::Request& request) {
         ControlOutcome outcome;
         if (!connection.opened) {
-            outcome.status = StatusInvalidHandle;
+            outcome.status = ERROR_INVALID_HANDLE;
         } else {
             outcome = HandleControl(request);
         }
@@ -166,17 +134,16 @@ class Driver {
         if (outcome.lamp != Lamp::Unknown && setup_.led != nullptr &&
             !SetLed(*setup_.led, outcome.lamp == Lamp::On, &error)) {
             std::fprintf(stderr, "lumivarden-lampd: %s\n", error.c_str());
-            outcome = ControlOutcome{StatusGenFailure, Lamp::Unknown};
+            outcome = ControlOutcome{ERROR_GEN_FAILURE, Lamp::Unknown};
         }
         Log(DescribeControl(request, outcome.status));
         if (outcome.lamp != Lamp::Unknown) {
+            // Whoever reads these lines may be gone: the lamp is served all the same.
             std::fputs(outcome.lamp == Lamp::On ? "lamp on\n" : "lamp off\n", setup_.lampOut);
             std::fflush(setup_.lampOut);
         }
-        std::uint8_t reply[device::ControlReplyHeaderSize];
-        device::PutU32(reply, outcome.status);
-        device::PutU32(reply + 4, 0);
-        return Send(connection, reply, sizeof reply) &&
+        const auto reply = device::EncodeControlReplyHeader(outcome.status, 0);
+        return Send(connection, reply.data(), reply.size()) &&
                connection.opened;  // no open: broken client
     }
 
@@ -201,8 +168,10 @@ class Driver {
     void Run(int listener) {
         std::vector<pollfd> fds;
         for (;;) {
-            fds.assign({{setup_.stopFd, POLLIN, 0}, {listener, POLLIN, 0}});
-            auto next = Clock::time_point::max();
+            // A negative descriptor is skipped by poll: the listener rests while paused.
+            const bool accepting = Clock::now() >= acceptPausedUntil_;
+            fds.assign({{setup_.stopFd, POLLIN, 0}, {accepting ? listener : -1, POLLIN, 0}});
+            auto next = accepting ? Clock::time_point::max() : acceptPausedUntil_;
             for (const Connection& connection : connections_) {
                 fds.push_back({connection.fd.get(), POLLIN, 0});
                 if (connection.waiting && connection.deadline < next) next = connection.deadline;
@@ -234,18 +203,16 @@ class Driver {
 
   private:
     const ServerSetup& setup_;
+    FileDescriptor spare_;
+    Clock::time_point acceptPausedUntil_;
     std::list<Connection> connections_;
     Connection* holder_ = nullptr;
 };
 
 }  // namespace
 
-bool Serve(const ServerSetup& setup, std::string* error) {
-    FileDescriptor listener = Listen(setup.socketPath, error);
-    if (!listener.ok()) return false;
-    Driver(setup).Run(listener.get());
-    unlink(setup.socketPath.c_str());
-    return true;
+void Serve(const ServerSetup& setup) {
+    Driver(setup).Run(setup.listener);
 }
 
 }  // namespace lumivarden::lampd

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "device_directory.h"
+#include "device_socket.h"
 #include "lampd_options.h"
 #include "lampd_server.h"
 #include "led.h"
@@ -24,6 +25,20 @@ void OnStopSignal(int) {
     (void)ignored;
 }
 
+// Descriptors 0 to 2 are the standard streams whatever the caller left
+// closed: otherwise the first files opened would take their numbers, and lamp
+// lines meant for standard output would land in them.
+bool OpenStandardStreams() {
+    for (;;) {
+        const int fd = open("/dev/null", O_RDWR);  // a stream: kept across exec
+        if (fd < 0) return false;
+        if (fd > 2) {
+            close(fd);
+            return true;
+        }
+    }
+}
+
 int Fail(const std::string& message) {
     std::fprintf(stderr, "lumivarden-lampd: %s\n", message.c_str());
     return 1;
@@ -33,6 +48,7 @@ int Fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     using namespace lumivarden;
+    if (!OpenStandardStreams()) return 1;
     lampd::Options options;
     std::string error;
     if (!lampd::ParseOptions(argc, argv, &options, &error)) {
@@ -55,12 +71,6 @@ int main(int argc, char** argv) {
         return Fail(error);
     }
 
-    const std::u16string wideName(options.deviceName.begin(), options.deviceName.end());
-    const std::string socketName = device::SocketName(wideName);
-    if (socketName.empty()) {
-        return Fail("'" + options.deviceName +
-                    "' cannot be a device name (printable ASCII without '/', up to 64 characters)");
-    }
     device::DeviceDirectory directory = device::LocateDeviceDirectory();
     if (!options.deviceDirectory.empty())
         directory = device::DeviceDirectory{options.deviceDirectory, ""};
@@ -76,21 +86,30 @@ int main(int argc, char** argv) {
 
     int stopPipe[2];
     if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        return Fail(std::string("cannot create a pipe: ") + std::strerror(errno));
+        const int failure = errno;
+        if (log != nullptr) std::fclose(log);
+        return Fail(std::string("cannot create a pipe: ") + std::strerror(failure));
     }
     stopWriteFd = stopPipe[1];
+    // A closed terminal stops the driver as a request to stop does; a reader of
+    // its output that goes away only makes those writes fail.
+    const int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int stop : stopSignals) sigaction(stop, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
 
-    const lampd::ServerSetup setup{directory.path + "/" + socketName, stdout, log, stopPipe[0],
-                                   options.led.empty() ? nullptr : &led};
-    const bool served = lampd::Serve(setup, &error);
+    lampd::DeviceSocket device;
+    const bool served =
+        lampd::OpenDeviceSocket(directory.path + "/" + options.deviceName, &device, &error);
+    if (served) {
+        lampd::Serve({device.listener.get(), stdout, log, stopPipe[0],
+                      options.led.empty() ? nullptr : &led});
+        lampd::CloseDeviceSocket(device);
+    }
 
-    signal(SIGINT, SIG_IGN);  // the pipe goes away next
-    signal(SIGTERM, SIG_IGN);
+    for (int stop : stopSignals) signal(stop, SIG_IGN);  // the pipe goes away next
     close(stopPipe[1]);
     close(stopPipe[0]);
     if (log != nullptr) std::fclose(log);
