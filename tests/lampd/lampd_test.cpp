@@ -1,13 +1,13 @@
 // The stand-in driver as a process, reached through the host layer's device
 // functions and through raw sockets for what a well-behaved client never sends.
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "lamp_client.h"
 #include "lamp_driver.h"
@@ -24,6 +24,7 @@ using testing_support::TempDir;
 
 using testing_support::LampCode;
 using testing_support::OpenLamp;
+using testing_support::RawClient;
 using testing_support::SendControl;
 
 class LampdTest : public ::testing::Test {
@@ -82,37 +83,6 @@ TEST_F(LampdTest, AllowsOneOpenAtATime) {
     CloseHandle(next);
 }
 
-// A raw connection, for frames that the device functions never send.
-class RawClient {
-  public:
-    explicit RawClient(const std::string& path) : fd_(socket(AF_UNIX, SOCK_STREAM, 0)) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-        EXPECT_EQ(connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    }
-    ~RawClient() { close(fd_); }
-
-    void SendWords(std::initializer_list<std::uint32_t> words,
-                   const testing_support::FrameBytes& tail = {}) {
-        const testing_support::FrameBytes bytes = testing_support::Frame(words, tail);
-        send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    }
-
-    // Whether the driver closes the connection within the time, reading what it answers.
-    bool ClosedWithin(int milliseconds) {
-        pollfd entry{fd_, POLLIN, 0};
-        char buffer[64];
-        for (;;) {
-            if (poll(&entry, 1, milliseconds) <= 0) return false;
-            if (recv(fd_, buffer, sizeof buffer, 0) <= 0) return true;
-        }
-    }
-
-  private:
-    int fd_;
-};
-
 TEST_F(LampdTest, DropsBrokenClientsAndServesTheNext) {
     const struct {
         const char* name;
@@ -156,10 +126,18 @@ TEST_F(LampdTest, DropsClientsThatGoSilentWithinABoundedTime) {
     CloseHandle(device);
 }
 
-TEST_F(LampdTest, StopsCleanlyOnSignalAndRemovesItsSocket) {
-    const auto finished = driver.Stop(SIGTERM);
-    EXPECT_EQ(finished.exitStatus, 0);
-    EXPECT_FALSE(FileExists(driver.SocketPath()));
+// A log line shows the start of a large input and its length, not all of it.
+TEST_F(LampdTest, LogLineOfALargeRequestStaysShort) {
+    RawClient client(driver.SocketPath());
+    client.SendWords({1, GENERIC_READ, 0, 2, LampCode, 65536, 0},
+                     testing_support::FrameBytes(65536, 0xAB));
+    EXPECT_TRUE(testing_support::WaitFor([&] { return driver.LogLines().size() == 2; }));
+    const std::vector<std::string> lines = driver.LogLines();
+    ASSERT_EQ(lines.size(), 2u);
+    std::string shown;
+    for (int i = 0; i < 16; ++i) shown += "ab";
+    EXPECT_EQ(lines[1],
+              "control code=90002014 input=" + shown + "... (65536 bytes) output=0 status=87");
 }
 
 TEST_F(LampdTest, RefusesToStartWhereAnotherDriverServes) {
@@ -186,11 +164,38 @@ TEST(LampdCommandLine, ExplainsItselfAndRejectsMistakes) {
     EXPECT_EQ(missing.exitStatus, 2);
     EXPECT_NE(missing.err.find("'--log' needs a value"), std::string::npos) << missing.err;
 
+    const auto badName =
+        RunToEnd({LUMIVARDEN_LAMPD, "--name", "a/b", "--device-dir", temp.path()}, {}, temp.path());
+    EXPECT_EQ(badName.exitStatus, 2);
+    EXPECT_NE(badName.err.find("'a/b' cannot be a device name"), std::string::npos) << badName.err;
+
     testing_support::WriteFile(temp / "file", "");
     const auto notFolder =
         RunToEnd({LUMIVARDEN_LAMPD, "--device-dir", temp / "file"}, {}, temp.path());
     EXPECT_EQ(notFolder.exitStatus, 1);
     EXPECT_NE(notFolder.err.find("is not a folder"), std::string::npos) << notFolder.err;
+}
+
+// The longest socket path named in the refusal is the longest that serves.
+TEST(LampdCommandLine, SocketPathLimitIsTheOneItStates) {
+    TempDir temp;
+    const std::size_t limit = sizeof sockaddr_un::sun_path - 1 - std::strlen(" new");
+    const std::string base = temp / "";
+    ASSERT_LT(base.size() + 10, limit);
+    const std::string padding(limit - base.size() - std::strlen("/CIF1:"), 'd');
+    const std::string longest = base + padding;
+    std::filesystem::create_directories(longest);
+    {
+        LampDriver driver(LUMIVARDEN_LAMPD, longest, temp.path());
+        EXPECT_EQ(driver.SocketPath().size(), limit);
+    }
+    const std::string tooLong = longest + "d";
+    std::filesystem::create_directories(tooLong);
+    const auto refused = RunToEnd({LUMIVARDEN_LAMPD, "--device-dir", tooLong}, {}, temp.path());
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_NE(refused.err.find("socket path too long (at most " + std::to_string(limit) + " bytes)"),
+              std::string::npos)
+        << refused.err;
 }
 
 }  // namespace

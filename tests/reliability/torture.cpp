@@ -62,16 +62,6 @@ pid_t Launch(const std::string& program, const std::string& registry, const char
     return pid;
 }
 
-// "1" or "2" as stored, or empty when the value is missing or not one of them.
-std::string EnabledText(const Hive& hive) {
-    const auto* key = lumivarden::host::FindKey(hive, u"Software\\Lumivarden");
-    const auto* value = key ? lumivarden::host::FindValue(*key, u"Enabled") : nullptr;
-    if (value == nullptr || value->type != REG_SZ || value->data.size() != 4) return "";
-    if (value->data[1] != 0 || value->data[2] != 0 || value->data[3] != 0) return "";
-    if (value->data[0] != '1' && value->data[0] != '2') return "";
-    return std::string(1, static_cast<char>(value->data[0]));
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -142,7 +132,7 @@ int main(int argc, char** argv) {
             std::printf("torture: round %ld left a hive that does not parse\n", round);
             break;
         }
-        const std::string now = EnabledText(*hive);
+        const std::string now = testing_support::EnabledText(*hive);
         if (now.empty() || testing_support::WithoutEnabled(*hive) != untouchable) {
             ++figures.lostOrChanged;
             std::printf("torture: round %ld lost or changed a value\n", round);

@@ -2,6 +2,7 @@
 
 #include "hive_text.h"
 #include "test_support.h"
+#include "winapi.h"
 
 namespace testing_support {
 
@@ -19,6 +20,15 @@ lumivarden::host::Bytes Utf16Bytes(std::u16string_view text, bool withNul) {
     }
     if (withNul) bytes.insert(bytes.end(), {0, 0});
     return bytes;
+}
+
+std::string EnabledText(const lumivarden::host::Hive& hive) {
+    const auto* key = lumivarden::host::FindKey(hive, u"Software\\Lumivarden");
+    const auto* value = key ? lumivarden::host::FindValue(*key, u"Enabled") : nullptr;
+    if (value == nullptr || value->type != REG_SZ) return "";
+    const auto& data = value->data;
+    if (data.size() != 4 || data[1] != 0 || data[2] != 0 || data[3] != 0) return "";
+    return data[0] == '1' || data[0] == '2' ? std::string(1, static_cast<char>(data[0])) : "";
 }
 
 }  // namespace testing_support

@@ -14,4 +14,7 @@ std::optional<lumivarden::host::Hive> ReadHiveFile(const std::string& path);
 // The UTF-16LE bytes of a text, as a value's data, with or without a NUL after it.
 lumivarden::host::Bytes Utf16Bytes(std::u16string_view text, bool withNul);
 
+// The lamp's state as a launch stored it: "1" or "2" as a 4-byte REG_SZ, else empty.
+std::string EnabledText(const lumivarden::host::Hive& hive);
+
 }  // namespace testing_support

@@ -1,5 +1,13 @@
 #include "lamp_client.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <stdexcept>
+
 #include "device_protocol.h"
 
 namespace testing_support {
@@ -34,6 +42,39 @@ FrameBytes Frame(std::initializer_list<std::uint32_t> words, const FrameBytes& t
     }
     bytes.insert(bytes.end(), tail.begin(), tail.end());
     return bytes;
+}
+
+RawClient::RawClient(const std::string& socketPath) : fd_(socket(AF_UNIX, SOCK_STREAM, 0)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+    if (connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(fd_);
+        throw std::runtime_error("cannot connect to " + socketPath);
+    }
+}
+
+RawClient::~RawClient() {
+    close(fd_);
+}
+
+void RawClient::SendWords(std::initializer_list<std::uint32_t> words, const FrameBytes& tail) {
+    const FrameBytes bytes = Frame(words, tail);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t sent = send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (sent <= 0) return;
+        done += static_cast<std::size_t>(sent);
+    }
+}
+
+bool RawClient::ClosedWithin(int milliseconds) {
+    pollfd entry{fd_, POLLIN, 0};
+    char buffer[64];
+    for (;;) {
+        if (poll(&entry, 1, milliseconds) <= 0) return false;
+        if (recv(fd_, buffer, sizeof buffer, 0) <= 0) return true;
+    }
 }
 
 }  // namespace testing_support

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "winapi.h"
@@ -26,5 +27,21 @@ BOOL SwitchLamp(std::uint8_t mode);
 
 // The words as little-endian bytes, then the tail.
 FrameBytes Frame(std::initializer_list<std::uint32_t> words, const FrameBytes& tail = {});
+
+// A raw connection to a driver's socket.
+class RawClient {
+  public:
+    explicit RawClient(const std::string& socketPath);
+    ~RawClient();
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+
+    void SendWords(std::initializer_list<std::uint32_t> words, const FrameBytes& tail = {});
+    // Whether the driver closes the connection within the time, reading what it answers.
+    bool ClosedWithin(int milliseconds);
+
+  private:
+    int fd_;
+};
 
 }  // namespace testing_support

@@ -9,10 +9,13 @@
 namespace testing_support {
 
 LampDriver::LampDriver(const std::string& program, const std::string& deviceFolder,
-                       const std::string& outputFolder, std::vector<std::string> extraArguments)
+                       const std::string& outputFolder, std::vector<std::string> extraArguments,
+                       const std::string& setup, bool log)
     : folder_(deviceFolder) {
-    std::vector<std::string> argv = {program, "--device-dir", deviceFolder, "--log", LogPath()};
+    std::vector<std::string> argv = {program, "--device-dir", deviceFolder};
+    if (log) argv.insert(argv.end(), {"--log", LogPath()});
     argv.insert(argv.end(), extraArguments.begin(), extraArguments.end());
+    if (!setup.empty()) argv = UnderShell(setup, argv);
     child_ = std::make_unique<Child>(argv, std::vector<std::string>{}, outputFolder);
     const bool ready = WaitFor([&] {
         struct stat info {};

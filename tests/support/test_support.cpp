@@ -173,20 +173,26 @@ void Child::Signal(int signal) const {
     kill(pid_, signal);
 }
 
-Finished Child::Wait(std::chrono::milliseconds limit) {
-    Finished finished;
+std::optional<Finished> Child::EndsWithin(std::chrono::milliseconds limit) {
     int status = 0;
-    const bool ended = WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, limit);
-    if (!ended) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-    } else if (WIFEXITED(status)) {
-        finished.exitStatus = WEXITSTATUS(status);
+    if (pid_ <= 0 ||
+        !WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, limit)) {
+        return std::nullopt;
     }
     pid_ = -1;
+    Finished finished;
+    if (WIFEXITED(status)) finished.exitStatus = WEXITSTATUS(status);
     finished.out = Out();
     finished.err = Err();
     return finished;
+}
+
+Finished Child::Wait(std::chrono::milliseconds limit) {
+    if (std::optional<Finished> finished = EndsWithin(limit)) return *finished;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    return Finished{-1, Out(), Err()};
 }
 
 std::vector<std::string> UnderShell(const std::string& setup, std::vector<std::string> argv) {

@@ -78,6 +78,8 @@ class Child {
     int pid() const { return pid_; }
     std::string Out() const { return ReadFile(outPath_); }
     std::string Err() const { return ReadFile(errPath_); }
+    // How the child ended, if it ends within the limit; it is left running otherwise.
+    std::optional<Finished> EndsWithin(std::chrono::milliseconds limit);
     // Waits at most the limit, killing the child past it.
     Finished Wait(std::chrono::milliseconds limit = std::chrono::seconds(20));
     void Signal(int signal) const;
