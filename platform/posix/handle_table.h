@@ -15,8 +15,7 @@ class HandleTable {
     // The object behind a live handle, or null.
     Object* Find(const void* handle) {
         const std::lock_guard<std::mutex> guard(mutex_);
-        return live_.count(handle) != 0 ? static_cast<Object*>(const_cast<void*>(handle))
-                                        : nullptr;
+        return live_.count(handle) != 0 ? static_cast<Object*>(const_cast<void*>(handle)) : nullptr;
     }
 
     void Add(Object* object) {
@@ -28,8 +27,7 @@ class HandleTable {
     // when the handle was not live.
     Object* Remove(const void* handle) {
         const std::lock_guard<std::mutex> guard(mutex_);
-        return live_.erase(handle) != 0 ? static_cast<Object*>(const_cast<void*>(handle))
-                                        : nullptr;
+        return live_.erase(handle) != 0 ? static_cast<Object*>(const_cast<void*>(handle)) : nullptr;
     }
 
   private:

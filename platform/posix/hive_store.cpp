@@ -186,11 +186,10 @@ bool AcquireLock(int fd) {
 // hive: a crash leaves either the old hive or the new one.
 bool ReplaceHive(int folder, const std::string& bytes, FileIdentity* identity) {
     unlinkat(folder, TempFileName, 0);  // left by a writer that died; we hold the lock
-    FileDescriptor fd(
-        InjectedFailure("temp-open")
-            ? -1
-            : openat(folder, TempFileName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                     0600));
+    FileDescriptor fd(InjectedFailure("temp-open")
+                          ? -1
+                          : openat(folder, TempFileName,
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.ok()) return false;
     bool written = fchmod(fd.get(), 0600) == 0;
     if (written) {
@@ -253,8 +252,8 @@ LONG UpdateHive(const HiveChange& change) {
     const FileDescriptor folder = OpenFolder(directory);
     if (!folder.ok()) return ERROR_REGISTRY_IO_FAILED;
 
-    const FileDescriptor lock(
-        openat(folder.get(), LockFileName, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    const FileDescriptor lock(openat(folder.get(), LockFileName,
+                                     O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
     if (!lock.ok() || !AcquireLock(lock.get())) return ERROR_REGISTRY_IO_FAILED;
 
     const CacheLock guard;

@@ -42,8 +42,9 @@ class HostileEnvironmentTest : public ::testing::Test {
             environment.push_back("LUMIVARDEN_DEVICE_DIR=" + temp / "devices");
         }
         const std::vector<std::string> program{LUMIVARDEN_PROGRAM};
-        Finished launch = RunToEnd(setup.empty() ? program : testing_support::UnderShell(setup, program),
-                                   environment, temp.path());
+        Finished launch =
+            RunToEnd(setup.empty() ? program : testing_support::UnderShell(setup, program),
+                     environment, temp.path());
         EXPECT_EQ(launch.out + launch.err, "");
         return launch;
     }
@@ -136,11 +137,11 @@ TEST_F(HostileEnvironmentTest, HiveThatIsNotARegularFileIsRefusedWithoutWaiting)
 TEST_F(HostileEnvironmentTest, FileSizeLimitFailsTheWriteNotTheLaunch) {
     fs::create_directories(temp / "registry");
     const std::string hive = temp / "registry/" + HiveName;
-    const std::string bytes =
-        HiveFileBytes("Windows Registry Editor Version 5.00\n\n"
-                      "[HKEY_CURRENT_USER\\Software\\Lumivarden]\n\"Enabled\"=\"2\"\n\n"
-                      "[HKEY_CURRENT_USER\\Software\\Other]\n\"Big\"=\"" +
-                      std::string(40000, 'x') + "\"\n\n");
+    const std::string bytes = HiveFileBytes(
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Lumivarden]\n\"Enabled\"=\"2\"\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Other]\n\"Big\"=\"" +
+        std::string(40000, 'x') + "\"\n\n");
     WriteFile(hive, bytes);
     const std::string devices = temp / "devices";
     fs::create_directories(devices);

@@ -84,8 +84,7 @@ TEST_F(LampdEnvironmentTest, ServesOnWithClosedStreamsOrAReaderThatIsGone) {
             const std::vector<std::string> lines = driver.LogLines();
             EXPECT_EQ(lines.size(), 6u);
             for (const std::string& line : lines) {
-                EXPECT_TRUE(line.rfind("open ", 0) == 0 || line.rfind("control ", 0) == 0)
-                    << line;
+                EXPECT_TRUE(line.rfind("open ", 0) == 0 || line.rfind("control ", 0) == 0) << line;
             }
         }
         const Finished finished = driver.Stop(SIGTERM);
@@ -113,7 +112,8 @@ TEST_F(LampdEnvironmentTest, OutOfDescriptorsShedsWaitingClientsWithoutSpinning)
     // Room for the driver's own descriptors and a few connections.
     LampDriver driver(LUMIVARDEN_LAMPD, folder, temp.path(), {}, "ulimit -n 12");
     std::vector<std::unique_ptr<RawClient>> clients;
-    for (int i = 0; i < 10; ++i) clients.push_back(std::make_unique<RawClient>(driver.SocketPath()));
+    for (int i = 0; i < 10; ++i)
+        clients.push_back(std::make_unique<RawClient>(driver.SocketPath()));
 
     const long before = CpuTicks(driver.Pid());
     int shed = 0;

@@ -193,8 +193,9 @@ TEST(LampdCommandLine, SocketPathLimitIsTheOneItStates) {
     std::filesystem::create_directories(tooLong);
     const auto refused = RunToEnd({LUMIVARDEN_LAMPD, "--device-dir", tooLong}, {}, temp.path());
     EXPECT_EQ(refused.exitStatus, 1);
-    EXPECT_NE(refused.err.find("socket path too long (at most " + std::to_string(limit) + " bytes)"),
-              std::string::npos)
+    EXPECT_NE(
+        refused.err.find("socket path too long (at most " + std::to_string(limit) + " bytes)"),
+        std::string::npos)
         << refused.err;
 }
 

@@ -22,8 +22,8 @@ TEST(HiveWriteFailure, EveryFailingStepKeepsTheOldOrTheNewHive) {
         const char* step;
         bool stored;  // whether the new hive is in place despite the failure
     } steps[] = {
-        {"temp-open", false}, {"temp-write", false}, {"temp-sync", false},
-        {"temp-close", false}, {"rename", false},    {"folder-sync", true},
+        {"temp-open", false},  {"temp-write", false}, {"temp-sync", false},
+        {"temp-close", false}, {"rename", false},     {"folder-sync", true},
     };
     const Hive seeded = testing_support::SeedHive(20, 6, 11);  // "Enabled" holds "2"
     const Hive untouchable = testing_support::WithoutEnabled(seeded);

@@ -175,8 +175,7 @@ void Child::Signal(int signal) const {
 
 std::optional<Finished> Child::EndsWithin(std::chrono::milliseconds limit) {
     int status = 0;
-    if (pid_ <= 0 ||
-        !WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, limit)) {
+    if (pid_ <= 0 || !WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, limit)) {
         return std::nullopt;
     }
     pid_ = -1;

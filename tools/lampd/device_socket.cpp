@@ -39,8 +39,8 @@ std::size_t MaxSocketPathLength() {
 
 bool OpenDeviceSocket(const std::string& path, DeviceSocket* served, std::string* error) {
     if (path.size() > MaxSocketPathLength()) {
-        *error = path + ": socket path too long (at most " +
-                 std::to_string(MaxSocketPathLength()) + " bytes)";
+        *error = path + ": socket path too long (at most " + std::to_string(MaxSocketPathLength()) +
+                 " bytes)";
         return false;
     }
     const std::string lockPath = path + LockSuffix;

@@ -68,7 +68,9 @@ class Driver {
         return shed.ok();
     }
 
-    static FileDescriptor OpenSpare() { return FileDescriptor(open("/dev/null", O_RDONLY | O_CLOEXEC)); }
+    static FileDescriptor OpenSpare() {
+        return FileDescriptor(open("/dev/null", O_RDONLY | O_CLOEXEC));
+    }
 
     // Reads what the client sent and answers every complete frame; false when
     // the connection is to be dropped.

@@ -10,7 +10,7 @@
 namespace lumivarden::lampd {
 
 struct ServerSetup {
-    int listener = -1;                 // listening, non-blocking
+    int listener = -1;             // listening, non-blocking
     std::FILE* lampOut = nullptr;  // "lamp on" / "lamp off" lines
     std::FILE* log = nullptr;      // request log, may be null
     int stopFd = -1;               // readable when the driver is to stop
