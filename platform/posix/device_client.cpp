@@ -101,12 +101,11 @@ BOOL WINAPI DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer,
         error = ERROR_INVALID_HANDLE;
     } else if (overlapped != nullptr) {
         error = ERROR_NOT_SUPPORTED;
-    } else if (bytesReturned == nullptr) {
-        // The platform requires it of a synchronous call; its own system writes
-        // through it, and a caller that passes none must not pass here.
-        error = ERROR_INVALID_PARAMETER;
     } else if ((inBuffer == nullptr && inBufferSize != 0) ||
-               (outBuffer == nullptr && outBufferSize != 0) || inBufferSize > MaxPayload) {
+               (outBuffer == nullptr && outBufferSize != 0) || inBufferSize > MaxPayload ||
+               bytesReturned == nullptr) {
+        // The platform requires a bytes-returned pointer of a synchronous call
+        // and its own system writes through it: a caller without one must not pass here.
         error = ERROR_INVALID_PARAMETER;
     } else if (handle->broken) {
         error = ERROR_GEN_FAILURE;

@@ -84,25 +84,26 @@ TEST_F(HostileEnvironmentTest, StateFoldersFollowTheEnvironmentAndIgnoreWhatIsNo
 TEST_F(HostileEnvironmentTest, RegistryFolderThatIsALinkIsFollowedOnlyToAClosedFolderOfTheUser) {
     const struct {
         const char* name;
+        const char* trailing;
         fs::perms mode;
         bool otherOwner;
-        const char* trailing;
         bool followed;
     } cases[] = {
-        {"own closed folder", fs::perms(0700), false, "", true},
-        {"own folder others may read", fs::perms(0755), false, "/", true},
-        {"open to everyone", fs::perms(0777), false, "", false},
-        {"open to everyone, trailing slash", fs::perms(0777), false, "//", false},
-        {"open to the group", fs::perms(0770), false, "", false},
-        {"another user's", fs::perms(0700), true, "", false},
+        {"own closed folder", "", fs::perms(0700), false, true},
+        {"own folder others may read", "/", fs::perms(0755), false, true},
+        {"open to everyone", "", fs::perms(0777), false, false},
+        {"open to everyone, trailing slash", "//", fs::perms(0777), false, false},
+        {"open to the group", "", fs::perms(0770), false, false},
+        {"another user's", "", fs::perms(0700), true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.otherOwner && geteuid() != 0) continue;  // giving a folder away needs root
         const std::string target = temp / (std::string("target-") + c.name);
         const std::string link = temp / (std::string("link-") + c.name);
+        const std::string hive = (fs::path(target) / HiveName).string();
         fs::create_directories(target);
-        WriteFile(target + "/" + HiveName, EmptyHive);
+        WriteFile(hive, EmptyHive);
         fs::permissions(target, c.mode);
         if (c.otherOwner) {
             ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
@@ -112,11 +113,10 @@ TEST_F(HostileEnvironmentTest, RegistryFolderThatIsALinkIsFollowedOnlyToAClosedF
         const int status = Launch({"LUMIVARDEN_REGISTRY_DIR=" + link + c.trailing}).exitStatus;
         EXPECT_EQ(status, c.followed ? 0 : 255);
         if (c.followed) {
-            EXPECT_NE(testing_support::HiveFileText(ReadFile(target + "/" + HiveName))
-                          .find("\"Enabled\"=\"1\""),
+            EXPECT_NE(testing_support::HiveFileText(ReadFile(hive)).find("\"Enabled\"=\"1\""),
                       std::string::npos);
         } else {
-            EXPECT_EQ(ReadFile(target + "/" + HiveName), EmptyHive);
+            EXPECT_EQ(ReadFile(hive), EmptyHive);
             EXPECT_EQ(std::distance(fs::directory_iterator(target), fs::directory_iterator()), 1);
         }
     }

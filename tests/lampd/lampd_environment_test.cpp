@@ -33,7 +33,7 @@ class LampdEnvironmentTest : public ::testing::Test {
   protected:
     // A device folder of its own for each driver a test starts.
     std::string NewFolder() {
-        const std::string folder = temp / ("devices" + std::to_string(folders++));
+        std::string folder = temp / ("devices" + std::to_string(folders++));
         fs::create_directories(folder);
         return folder;
     }
@@ -112,6 +112,7 @@ TEST_F(LampdEnvironmentTest, OutOfDescriptorsShedsWaitingClientsWithoutSpinning)
     // Room for the driver's own descriptors and a few connections.
     LampDriver driver(LUMIVARDEN_LAMPD, folder, temp.path(), {}, "ulimit -n 12");
     std::vector<std::unique_ptr<RawClient>> clients;
+    clients.reserve(10);
     for (int i = 0; i < 10; ++i)
         clients.push_back(std::make_unique<RawClient>(driver.SocketPath()));
 
@@ -137,6 +138,7 @@ TEST_F(LampdEnvironmentTest, DriversStartedTogetherLeaveExactlyOneServing) {
     for (int round = 0; round < 25; ++round) {
         SCOPED_TRACE(round);
         std::vector<std::unique_ptr<Child>> drivers;
+        drivers.reserve(3);
         for (int i = 0; i < 3; ++i) {
             drivers.push_back(std::make_unique<Child>(
                 std::vector<std::string>{LUMIVARDEN_LAMPD, "--device-dir", folder},

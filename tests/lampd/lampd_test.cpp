@@ -16,7 +16,6 @@
 
 namespace {
 
-using testing_support::FileExists;
 using testing_support::LampDriver;
 using testing_support::RunToEnd;
 using testing_support::ScopedEnv;
