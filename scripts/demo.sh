@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Builds the release programs, starts the stand-in lamp driver in a temporary
+# Installs what the build needs when it is missing, builds the release
+# programs, starts the stand-in lamp driver in a temporary
 # device folder and shows three launches: what the driver did and what the
 # registry remembers after each.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+scripts/ensure-packages.sh scripts/packages/build.txt
 cmake --preset release >/dev/null
 cmake --build --preset release >/dev/null
 bin="$root/build/release"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what lands there: the
-# two programs, their man pages (rendered without a warning) and the systemd
-# user unit pointing at the installed driver.
+# two programs, their man pages (rendered without a warning), the systemd user
+# unit pointing at the installed driver and the udev rule for LEDs.
 #
 #   check_install.sh BUILD_DIR
 set -euo pipefail
@@ -26,4 +26,6 @@ unit="$prefix/lib/systemd/user/lumivarden-lampd.service"
 [ -f "$unit" ] || fail "lib/systemd/user/lumivarden-lampd.service is missing"
 grep -qx "ExecStart=$prefix/bin/lumivarden-lampd --device-dir %t/lumivarden/devices" "$unit" ||
     fail "the unit does not start the installed driver: $(grep ExecStart "$unit")"
+[ -f "$prefix/lib/udev/rules.d/90-lumivarden-leds.rules" ] ||
+    fail "lib/udev/rules.d/90-lumivarden-leds.rules is missing"
 echo "check_install: installed and checked in $prefix"

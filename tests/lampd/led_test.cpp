@@ -1,6 +1,7 @@
 // The stand-in driver switching an LED class device, shown with fake LED
 // folders made of plain files.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -130,6 +131,28 @@ TEST_F(LedTest, RefusesToStartWithAClearReason) {
             << started.err;
         EXPECT_FALSE(testing_support::FileExists(Devices() + "/CIF1:"));
     }
+}
+
+// Without the right to write the LED, the driver says what would grant it.
+TEST_F(LedTest, RefusedLedNamesTheRuleAndGroupThatWouldAllowIt) {
+    std::vector<std::string> command = {LUMIVARDEN_LAMPD, "--device-dir", Devices(), "--led",
+                                        Led()};
+    if (geteuid() == 0) {
+        // Root writes anything: the driver runs as nobody, who reaches the LED but cannot write it.
+        fs::permissions(temp.path(), fs::perms(0755));
+        command.insert(command.begin(),
+                       {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    } else {
+        fs::permissions(Led() + "/brightness", fs::perms(0444));
+    }
+    const auto started = RunToEnd(command, {}, temp.path());
+    EXPECT_EQ(started.exitStatus, 1);
+    EXPECT_NE(
+        started.err.find(Led() + "/brightness: cannot write: Permission denied; the udev rule "
+                                 "90-lumivarden-leds.rules"),
+        std::string::npos)
+        << started.err;
+    EXPECT_NE(started.err.find("group 'video'"), std::string::npos) << started.err;
 }
 
 TEST_F(LedTest, ListsTheLedsOfTheClassFolder) {

@@ -17,6 +17,14 @@ std::string Reason(const std::string& path, const char* what) {
     return path + ": " + what + ": " + std::strerror(errno);
 }
 
+// Why a write is refused; when it is for lack of permission, what would grant it.
+std::string WriteRefusal(const std::string& path) {
+    const bool denied = errno == EACCES || errno == EPERM;
+    std::string reason = Reason(path, "cannot write");
+    if (denied) reason += "; " + std::string(LedPermissionHint);
+    return reason;
+}
+
 bool ReadNumber(const std::string& path, unsigned* number, std::string* error) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -46,7 +54,7 @@ bool ReadNumber(const std::string& path, unsigned* number, std::string* error) {
 bool WriteNumber(const std::string& path, unsigned number, std::string* error) {
     const int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0) {
-        *error = Reason(path, "cannot write");
+        *error = WriteRefusal(path);
         return false;
     }
     const std::string text = std::to_string(number) + "\n";
@@ -86,7 +94,7 @@ bool OpenLed(const std::string& nameOrPath, const std::string& classFolder,
     led->onBrightness = brightness.value_or(maximum);
     // Checked without changing the lamp: it is switched only when asked.
     if (access(led->brightnessPath.c_str(), W_OK) != 0) {
-        *error = Reason(led->brightnessPath, "cannot write");
+        *error = WriteRefusal(led->brightnessPath);
         return false;
     }
     return true;

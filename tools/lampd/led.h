@@ -11,6 +11,12 @@ namespace lumivarden::lampd {
 
 constexpr const char* DefaultLedClassFolder = "/sys/class/leds";
 
+// What lets a user without root switch an LED, said when a write is refused.
+constexpr const char* LedPermissionHint =
+    "the udev rule 90-lumivarden-leds.rules (installed in lib/udev/rules.d) lets the group "
+    "'video' write it: install it, reload udev (udevadm control --reload; udevadm trigger "
+    "--subsystem-match=leds), join the group (usermod -aG video $USER) and log in again";
+
 struct Led {
     std::string brightnessPath;
     unsigned onBrightness = 0;
