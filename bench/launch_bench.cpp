@@ -3,6 +3,11 @@
 // memory come from the kernel's accounting of each child.
 //
 //   lumivarden-bench --program P --empty P --driver P --shell S [--rounds N] [--dir D]
+//                    [--plain-program P] [--plain-empty P] [--exe WINDOWS_EXE]
+//
+// --plain-program is the tool from a plain `cmake -DCMAKE_BUILD_TYPE=Release`
+// build, --plain-empty the empty program as a user compiles it (g++ -O2,
+// shared libraries): each is timed beside the others when given.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -17,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -161,7 +167,7 @@ long long StrippedSize(const std::string& program) {
 int main(int argc, char** argv) {
     if (argc > 2 && std::strcmp(argv[1], "--peak-memory") == 0) return ReportPeakMemory(argv + 2);
     const std::string self = fs::canonical("/proc/self/exe").string();
-    std::string program, empty, driver, shell, dir = "/dev/shm", exe;
+    std::string program, empty, driver, shell, dir = "/dev/shm", exe, plainProgram, plainEmpty;
     int rounds = 200;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string flag = argv[i];
@@ -173,11 +179,14 @@ int main(int argc, char** argv) {
         if (flag == "--rounds") rounds = std::atoi(value.c_str());
         if (flag == "--dir") dir = value;
         if (flag == "--exe") exe = value;
+        if (flag == "--plain-program") plainProgram = value;
+        if (flag == "--plain-empty") plainEmpty = value;
     }
     if (program.empty() || empty.empty() || driver.empty() || shell.empty() || rounds < 1) {
         std::fprintf(stderr,
                      "usage: lumivarden-bench --program P --empty P --driver P --shell S "
-                     "[--rounds N] [--dir D] [--exe WINDOWS_EXE]\n");
+                     "[--rounds N] [--dir D] [--plain-program P] [--plain-empty P] "
+                     "[--exe WINDOWS_EXE]\n");
         return 2;
     }
 
@@ -220,12 +229,23 @@ int main(int argc, char** argv) {
         {"launch, 10,000 values", {program}, {registry("hive10000"), noDevices}},
         {"launch, 100,000 values", {program}, {registry("hive100000"), noDevices}},
     };
+    // Optional cases go last, so that the fixed ones keep their places above.
+    if (!plainEmpty.empty()) cases.push_back({"empty, g++ -O2 shared", {plainEmpty}, {}});
+    if (!plainProgram.empty()) {
+        cases.push_back(
+            {"launch, plain Release", {plainProgram}, {registry("plain-release"), noDevices}});
+    }
     fs::create_directories(base + "/shell");
     for (auto& c : cases) RunOnce(c);  // warm caches and create the state
     for (auto& c : cases) c.wall.clear(), c.cpu.clear();
-    // Each round starts with another case, so that no case always runs first.
+    // Each round runs the cases in a new order: a case that always ran after the
+    // same one (a heavy launch, say) would carry that one's after-effects.
+    std::vector<std::size_t> order(cases.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::mt19937 random(12345);
     for (int round = 0; round < rounds; ++round) {
-        for (std::size_t i = 0; i < cases.size(); ++i) RunOnce(cases[(round + i) % cases.size()]);
+        std::shuffle(order.begin(), order.end(), random);
+        for (std::size_t i : order) RunOnce(cases[i]);
     }
     for (int round = 0; round < 21; ++round) {
         for (auto& c : cases) c.rssKiB.push_back(PeakMemory(self, c));
@@ -252,6 +272,16 @@ int main(int argc, char** argv) {
                 Median(cases[1].rssKiB) - Median(cases[0].rssKiB),
                 Median(cases[5].rssKiB) - Median(cases[0].rssKiB));
     std::printf("stripped host program: %lld bytes\n", StrippedSize(program));
+    for (const Case& c : cases) {
+        if (c.name == "launch, plain Release") {
+            std::printf("stripped plain Release program: %lld bytes; launch %.2f x floor\n",
+                        StrippedSize(c.argv[0]), Median(c.wall) / floorWall);
+        }
+        if (c.name == "empty, g++ -O2 shared") {
+            std::printf("launch / empty program as a user compiles it (wall): %.2f\n",
+                        Median(cases[1].wall) / Median(c.wall));
+        }
+    }
     if (!exe.empty() && fs::exists(exe)) {
         std::printf("Windows program: %lld bytes\n", static_cast<long long>(fs::file_size(exe)));
     } else {
