@@ -108,14 +108,12 @@ std::string Quoted(const std::string& text) {
     return "'" + text + "'";
 }
 
-// A run's peak resident memory in KiB. A child spawned straight from this
-// process would count this process's memory as its own (the kernel keeps the
-// peak across exec), so a small helper, this program started afresh through
-// the shell, spawns the run and reports.
-double PeakMemory(const std::string& self, const Case& c) {
+// A run's peak resident memory in KiB, through the small starter built beside
+// this program (a child spawned from here would count this process's pages).
+double PeakMemory(const std::string& starter, const Case& c) {
     std::string command = "env -i";
     for (const auto& e : c.env) command += " " + Quoted(e);
-    command += " " + Quoted(self) + " --peak-memory";
+    command += " " + Quoted(starter);
     for (const auto& a : c.argv) command += " " + Quoted(a);
     std::FILE* pipe = popen(command.c_str(), "r");
     double kib = -1;
@@ -124,17 +122,6 @@ double PeakMemory(const std::string& self, const Case& c) {
         pclose(pipe);
     }
     return kib;
-}
-
-// The helper's side: runs the command with this environment, prints its peak.
-int ReportPeakMemory(char** command) {
-    pid_t pid = -1;
-    if (posix_spawn(&pid, command[0], nullptr, nullptr, command, environ) != 0) return 2;
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    std::printf("%ld\n", usage.ru_maxrss);
-    return 0;
 }
 
 // Instructions one run executes, counted by callgrind.
@@ -165,8 +152,8 @@ long long StrippedSize(const std::string& program) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 2 && std::strcmp(argv[1], "--peak-memory") == 0) return ReportPeakMemory(argv + 2);
-    const std::string self = fs::canonical("/proc/self/exe").string();
+    const std::string starter =
+        (fs::canonical("/proc/self/exe").parent_path() / "lumivarden-peak-memory").string();
     std::string program, empty, driver, shell, dir = "/dev/shm", exe, plainProgram, plainEmpty;
     int rounds = 200;
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -248,7 +235,7 @@ int main(int argc, char** argv) {
         for (std::size_t i : order) RunOnce(cases[i]);
     }
     for (int round = 0; round < 21; ++round) {
-        for (auto& c : cases) c.rssKiB.push_back(PeakMemory(self, c));
+        for (auto& c : cases) c.rssKiB.push_back(PeakMemory(starter, c));
     }
 
     const double floorWall = Median(cases[0].wall);
