@@ -15,7 +15,12 @@ command -v debootstrap >/dev/null || { echo "bare_machine: needs debootstrap"; e
 
 # shellcheck source=/dev/null
 suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-mirror=http://deb.debian.org/debian
+# The archive this machine's apt uses, as it may be the only one reachable.
+mirror=$(sed -n 's|^URIs: *\([^ ]*/debian\)/*$|\1|p' /etc/apt/sources.list.d/*.sources 2>/dev/null |
+    head -n 1 || true)
+[ -n "$mirror" ] || mirror=$(sed -n 's|^deb  *\([^ ]*/debian\)/* .*|\1|p' /etc/apt/sources.list \
+    2>/dev/null | head -n 1 || true)
+[ -n "$mirror" ] || mirror=http://deb.debian.org/debian
 root=$(mktemp -d /var/tmp/lumivarden-bare.XXXXXX)
 chmod 0755 "$root"  # the root folder of a system: everyone walks through it
 cleanup() {
