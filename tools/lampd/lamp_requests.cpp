@@ -32,19 +32,25 @@ std::string DescribeOpen(const device::Request& request, std::uint32_t status) {
 
 std::string DescribeControl(const device::Request& request, std::uint32_t status) {
     static const char digits[] = "0123456789abcdef";
-    std::string input;
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) on a chain of + here.
+    std::string line = "control code=" + Hex32(request.code);
+    line += " input=";
     const std::uint32_t shown = std::min(request.inputLength, LoggedInputBytes);
     for (std::uint32_t i = 0; i < shown; ++i) {
-        input.push_back(digits[request.input[i] >> 4]);
-        input.push_back(digits[request.input[i] & 0xF]);
+        line += digits[request.input[i] >> 4];
+        line += digits[request.input[i] & 0xF];
     }
-    if (request.inputLength == 0) input = "-";
+    if (request.inputLength == 0) line += '-';
     if (shown < request.inputLength) {
-        input += "... (" + std::to_string(request.inputLength) + " bytes)";
+        line += "... (";
+        line += std::to_string(request.inputLength);
+        line += " bytes)";
     }
-    return "control code=" + Hex32(request.code) + " input=" + input +
-           " output=" + std::to_string(request.outputCapacity) +
-           " status=" + std::to_string(status);
+    line += " output=";
+    line += std::to_string(request.outputCapacity);
+    line += " status=";
+    line += std::to_string(status);
+    return line;
 }
 
 }  // namespace lumivarden::lampd
