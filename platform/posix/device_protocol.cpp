@@ -8,7 +8,7 @@ std::array<std::uint8_t, Size> Words(std::initializer_list<std::uint32_t> words)
     std::array<std::uint8_t, Size> frame{};
     std::size_t at = 0;
     for (std::uint32_t word : words) {
-        PutU32(frame.data() + at, word);
+        StoreLe32(frame.data() + at, word);
         at += 4;
     }
     return frame;
@@ -39,13 +39,13 @@ std::array<std::uint8_t, ControlReplyHeaderSize> EncodeControlReplyHeader(
 Request DecodeRequest(const std::uint8_t* data, std::size_t size) {
     Request request;
     if (size < 4) return request;
-    const std::uint32_t op = GetU32(data);
+    const std::uint32_t op = LoadLe32(data);
     if (op == OpOpen) {
         if (size < OpenRequestSize) return request;
         request.kind = Request::Kind::Open;
         request.frameSize = OpenRequestSize;
-        request.access = GetU32(data + 4);
-        request.shareMode = GetU32(data + 8);
+        request.access = LoadLe32(data + 4);
+        request.shareMode = LoadLe32(data + 8);
         return request;
     }
     if (op != OpControl) {
@@ -53,9 +53,9 @@ Request DecodeRequest(const std::uint8_t* data, std::size_t size) {
         return request;
     }
     if (size < ControlHeaderSize) return request;
-    request.code = GetU32(data + 4);
-    request.inputLength = GetU32(data + 8);
-    request.outputCapacity = GetU32(data + 12);
+    request.code = LoadLe32(data + 4);
+    request.inputLength = LoadLe32(data + 8);
+    request.outputCapacity = LoadLe32(data + 12);
     if (request.inputLength > MaxPayload) {
         request.kind = Request::Kind::Invalid;
         return request;
@@ -70,14 +70,14 @@ Request DecodeRequest(const std::uint8_t* data, std::size_t size) {
 ControlReply DecodeControlReply(const std::array<std::uint8_t, ControlReplyHeaderSize>& header,
                                 std::uint32_t outputCapacity) {
     ControlReply reply;
-    reply.status = GetU32(header.data());
-    reply.outputLength = GetU32(header.data() + 4);
+    reply.status = LoadLe32(header.data());
+    reply.outputLength = LoadLe32(header.data() + 4);
     reply.valid = reply.outputLength <= outputCapacity && reply.outputLength <= MaxPayload;
     return reply;
 }
 
 std::uint32_t DecodeOpenReply(const std::array<std::uint8_t, OpenReplySize>& reply) {
-    return GetU32(reply.data());
+    return LoadLe32(reply.data());
 }
 
 }  // namespace lumivarden::device

@@ -12,7 +12,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "little_endian.h"
+
 namespace lumivarden::device {
+
+using host::LoadLe32;
+using host::StoreLe32;
 
 constexpr std::uint32_t OpOpen = 1;
 constexpr std::uint32_t OpControl = 2;
@@ -24,18 +29,6 @@ constexpr std::size_t ControlReplyHeaderSize = 8;
 
 // Neither side takes a frame larger than this; a peer that sends one is broken.
 constexpr std::uint32_t MaxPayload = 64 * 1024;
-
-inline void PutU32(std::uint8_t* out, std::uint32_t value) {
-    out[0] = static_cast<std::uint8_t>(value);
-    out[1] = static_cast<std::uint8_t>(value >> 8);
-    out[2] = static_cast<std::uint8_t>(value >> 16);
-    out[3] = static_cast<std::uint8_t>(value >> 24);
-}
-
-inline std::uint32_t GetU32(const std::uint8_t* in) {
-    return static_cast<std::uint32_t>(in[0]) | (static_cast<std::uint32_t>(in[1]) << 8) |
-           (static_cast<std::uint32_t>(in[2]) << 16) | (static_cast<std::uint32_t>(in[3]) << 24);
-}
 
 // The fixed-size frames, as each side sends them. The control request's input
 // bytes follow its header; a reply's output bytes follow its header.

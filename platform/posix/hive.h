@@ -1,18 +1,16 @@
-// The current user's registry branch held in memory: keys in file order, each
-// with its values in file order. Names compare case-insensitively and keep the
+// The current user's registry branch as data: keys in file order, each with
+// its values in file order. Names compare case-insensitively and keep the
 // spelling they were created with.
 #ifndef LUMIVARDEN_POSIX_HIVE_H
 #define LUMIVARDEN_POSIX_HIVE_H
 
 #include <cstdint>
-#include <string>
-#include <string_view>
 #include <vector>
+
+#include "names.h"
 
 namespace lumivarden::host {
 
-using Text = std::u16string;
-using TextView = std::u16string_view;
 using Bytes = std::vector<std::uint8_t>;
 
 struct HiveValue {
@@ -37,19 +35,9 @@ struct Hive {
     bool operator==(const Hive&) const = default;
 };
 
-bool NamesEqual(TextView a, TextView b);
-
-// The same for names that NamesEqual, so that lookups can compare hashes first.
-std::uint64_t NameHash(TextView name);
-
-// A name given more than once keeps its first place and spelling and takes the
-// last type and data, as an import of the file would.
-void MergeDuplicateNames(HiveKey& key);
-
-// A key path is valid when it has no empty component and no line break.
-bool IsValidKeyPath(TextView path);
-bool IsValidValueName(TextView name);
-
+// Building and changing a hive as data, for hives written whole (hive_text.h).
+// Look-ups are by name, case-insensitively, and go through every key: the
+// registry itself works on the file through hive_document.h.
 HiveKey* FindKey(Hive& hive, TextView path);
 const HiveKey* FindKey(const Hive& hive, TextView path);
 

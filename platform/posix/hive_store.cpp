@@ -9,13 +9,13 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <memory>
 
 #include "crash_point.h"
 #include "file_descriptor.h"
 #include "folders.h"
-#include "hive_text.h"
 
 namespace lumivarden::host {
 namespace {
@@ -38,7 +38,9 @@ std::string HomeDirectory() {
 bool ReadAll(int fd, std::string* out) {
     struct stat info {};
     if (fstat(fd, &info) != 0) return false;
-    // One byte more than the file holds, so that a file that has not grown is read in one go.
+    // One byte more than the file holds, so that a file that has not grown is
+    // read in one go, and room for an edit to grow it in place.
+    out->reserve(static_cast<std::size_t>(info.st_size) + std::size_t{64} * 1024);
     out->resize(static_cast<std::size_t>(info.st_size) + 1);
     std::size_t done = 0;
     for (;;) {
@@ -84,32 +86,31 @@ FileDescriptor OpenFolder(std::string directory) {
     return fd;
 }
 
-// What tells one version of the hive file from another without reading it.
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-
-    bool operator==(const FileIdentity& other) const {
-        return device == other.device && inode == other.inode && size == other.size &&
-               modified.tv_sec == other.modified.tv_sec &&
-               modified.tv_nsec == other.modified.tv_nsec;
+// Whether the file holds exactly these bytes. Compared rather than trusted to
+// its size and time, which a same-size rewrite within one clock tick keeps.
+bool FileHolds(int fd, const std::string& bytes) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || static_cast<std::size_t>(info.st_size) != bytes.size()) {
+        return false;
     }
-};
-
-FileIdentity IdentityOf(const struct stat& info) {
-    return FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+    char chunk[64 * 1024];
+    for (std::size_t done = 0;;) {
+        const ssize_t got = pread(fd, chunk, sizeof chunk, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return got == 0 && done == bytes.size();
+        if (done + static_cast<std::size_t>(got) > bytes.size() ||
+            std::memcmp(chunk, bytes.data() + done, static_cast<std::size_t>(got)) != 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(got);
+    }
 }
 
-// The last hive this process read or wrote, so that the calls of one launch parse
-// the file once: a read reuses it while the file is unchanged, a write while the
-// bytes it re-reads under the lock are the same.
-struct ParsedHive {
+// The hive this process last read or wrote, so that the calls of one launch
+// index the file once: it is used again while the file holds the same bytes.
+struct CachedHive {
     std::string directory;
-    FileIdentity identity;
-    std::string bytes;
-    std::shared_ptr<Hive> hive;
+    std::shared_ptr<HiveDocument> document;
 };
 
 pthread_mutex_t cacheMutex = PTHREAD_MUTEX_INITIALIZER;
@@ -122,52 +123,42 @@ class CacheLock {
     CacheLock(const CacheLock&) = delete;
     CacheLock& operator=(const CacheLock&) = delete;
 };
-ParsedHive cache;
+CachedHive cache;
 
 void ForgetCache() {
-    cache = ParsedHive{};
+    cache = CachedHive{};
 }
 
-bool CacheHolds(const std::string& directory) {
-    return cache.hive && cache.directory == directory;
-}
-
-// The hive in the folder. Outside the lock, an unchanged file is not read again.
-LONG LoadHiveFrom(int folder, const std::string& directory, bool underLock,
-                  std::shared_ptr<Hive>* hive) {
+// The hive in the folder, indexed.
+LONG LoadHiveFrom(int folder, const std::string& directory, std::shared_ptr<HiveDocument>* hive) {
     // Not blocking, so that a FIFO put in its place is refused below, not waited on.
     FileDescriptor fd(openat(folder, HiveFileName, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    auto document = std::shared_ptr<HiveDocument>(new HiveDocument);
     if (!fd.ok()) {
         if (errno != ENOENT) return ERROR_REGISTRY_IO_FAILED;  // a symbolic link, unreadable...
         ForgetCache();
-        *hive = std::shared_ptr<Hive>(new Hive);
+        document->bytes = EmptyHiveBytes();
+        IndexHive(*document);
+        *hive = std::move(document);
         return ERROR_SUCCESS;
     }
     struct stat info {};
     if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
         return ERROR_REGISTRY_IO_FAILED;  // another user's hive is not ours to trust or replace
     }
-    const FileIdentity identity = IdentityOf(info);
-    if (!underLock && CacheHolds(directory) && cache.identity == identity) {
-        *hive = cache.hive;
-        return ERROR_SUCCESS;
+    if (cache.document && cache.directory == directory &&
+        FileHolds(fd.get(), cache.document->bytes)) {
+        document = cache.document;
+    } else {
+        ForgetCache();
+        if (!ReadAll(fd.get(), &document->bytes)) return ERROR_REGISTRY_IO_FAILED;
     }
-    std::string bytes;
-    if (!ReadAll(fd.get(), &bytes)) return ERROR_REGISTRY_IO_FAILED;
-    if (CacheHolds(directory) && cache.bytes == bytes) {
-        cache.identity = identity;
-        *hive = cache.hive;
-        return ERROR_SUCCESS;
-    }
-    std::optional<Hive> parsed =
-        ParseHive(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    if (!parsed) {
+    if (!document->indexed && !IndexHive(*document)) {
         ForgetCache();
         return ERROR_REGISTRY_CORRUPT;
     }
-    cache = ParsedHive{directory, identity, std::move(bytes),
-                       std::shared_ptr<Hive>(new Hive(std::move(*parsed)))};
-    *hive = cache.hive;
+    cache = CachedHive{directory, document};
+    *hive = std::move(document);
     return ERROR_SUCCESS;
 }
 
@@ -184,7 +175,7 @@ bool AcquireLock(int fd) {
 
 // Writes the bytes to a fresh file beside the hive, then renames it over the
 // hive: a crash leaves either the old hive or the new one.
-bool ReplaceHive(int folder, const std::string& bytes, FileIdentity* identity) {
+bool ReplaceHive(int folder, const std::string& bytes) {
     unlinkat(folder, TempFileName, 0);  // left by a writer that died; we hold the lock
     FileDescriptor fd(InjectedFailure("temp-open")
                           ? -1
@@ -200,11 +191,8 @@ bool ReplaceHive(int folder, const std::string& bytes, FileIdentity* identity) {
                   WriteAll(fd.get(), bytes.data() + half, bytes.size() - half);
     }
     CrashPoint("temp-written");
-    struct stat info {};
     written = written && !InjectedFailure("temp-sync") && fsync(fd.get()) == 0 &&
-              fstat(fd.get(), &info) == 0 && !InjectedFailure("temp-close") &&
-              close(fd.release()) == 0;
-    *identity = IdentityOf(info);
+              !InjectedFailure("temp-close") && close(fd.release()) == 0;
     CrashPoint("before-rename");
     if (!written || InjectedFailure("rename") ||
         renameat(folder, TempFileName, folder, HiveFileName) != 0) {
@@ -230,18 +218,21 @@ std::string RegistryDirectory() {
     return state + "/lumivarden/registry";
 }
 
-LONG LoadHive(std::shared_ptr<const Hive>* hive) {
+LONG LoadHive(std::shared_ptr<const HiveDocument>* hive) {
     const std::string directory = RegistryDirectory();
     if (directory.empty()) return ERROR_REGISTRY_IO_FAILED;
     const FileDescriptor folder = OpenFolder(directory);
     if (!folder.ok()) {
-        if (errno != ENOENT) return ERROR_REGISTRY_IO_FAILED;  // a file, a link...
-        *hive = std::shared_ptr<const Hive>(new Hive);         // nothing written yet
+        if (errno != ENOENT) return ERROR_REGISTRY_IO_FAILED;          // a file, a link...
+        auto empty = std::shared_ptr<HiveDocument>(new HiveDocument);  // nothing written yet
+        empty->bytes = EmptyHiveBytes();
+        IndexHive(*empty);
+        *hive = std::move(empty);
         return ERROR_SUCCESS;
     }
     const CacheLock guard;
-    std::shared_ptr<Hive> loaded;
-    const LONG status = LoadHiveFrom(folder.get(), directory, false, &loaded);
+    std::shared_ptr<HiveDocument> loaded;
+    const LONG status = LoadHiveFrom(folder.get(), directory, &loaded);
     *hive = std::move(loaded);
     return status;
 }
@@ -257,26 +248,21 @@ LONG UpdateHive(const HiveChange& change) {
     if (!lock.ok() || !AcquireLock(lock.get())) return ERROR_REGISTRY_IO_FAILED;
 
     const CacheLock guard;
-    std::shared_ptr<Hive> current;
-    LONG status = LoadHiveFrom(folder.get(), directory, true, &current);
+    std::shared_ptr<HiveDocument> hive;
+    LONG status = LoadHiveFrom(folder.get(), directory, &hive);
     if (status != ERROR_SUCCESS) return status;
-    // Change the cached hive itself unless a reader still holds it.
-    std::shared_ptr<Hive> hive =
-        current.use_count() <= 2 ? current : std::shared_ptr<Hive>(new Hive(*current));
-    current.reset();
+    // Edit the cached document itself unless a reader still holds it.
+    if (hive.use_count() > 2) {
+        auto copy = std::shared_ptr<HiveDocument>(new HiveDocument);
+        copy->bytes = hive->bytes;
+        IndexHive(*copy);
+        hive = std::move(copy);
+    }
     bool changed = false;
     status = change(*hive, &changed);
-    if (status != ERROR_SUCCESS || !changed) {
-        if (status != ERROR_SUCCESS) ForgetCache();  // it may have changed part of the way
-        return status;
-    }
-    std::string bytes = WriteHive(*hive);
-    FileIdentity identity;
-    if (!ReplaceHive(folder.get(), bytes, &identity)) {
-        ForgetCache();
-        return ERROR_REGISTRY_IO_FAILED;
-    }
-    cache = ParsedHive{directory, identity, std::move(bytes), std::move(hive)};
+    if (status != ERROR_SUCCESS || !changed) return status;
+    if (!ReplaceHive(folder.get(), hive->bytes)) return ERROR_REGISTRY_IO_FAILED;
+    cache = CachedHive{directory, std::move(hive)};
     return ERROR_SUCCESS;
 }
 

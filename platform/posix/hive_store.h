@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "hive.h"
+#include "hive_document.h"
 #include "winapi.h"
 
 namespace lumivarden::host {
@@ -16,15 +16,14 @@ namespace lumivarden::host {
 // ~/.local/state/lumivarden/registry. Empty when no home can be found.
 std::string RegistryDirectory();
 
-// The hive as it is on disk, shared and read-only; a missing file is an empty
-// hive. Fails with
-// ERROR_REGISTRY_CORRUPT when the file cannot be parsed and with
-// ERROR_REGISTRY_IO_FAILED when it cannot be read.
-LONG LoadHive(std::shared_ptr<const Hive>* hive);
+// The hive as it is on disk, indexed, shared and read-only; a missing file is
+// an empty hive. Fails with ERROR_REGISTRY_CORRUPT when the file cannot be
+// parsed and with ERROR_REGISTRY_IO_FAILED when it cannot be read.
+LONG LoadHive(std::shared_ptr<const HiveDocument>* hive);
 
-// Sets *changed when the hive must be written back; a status other than
-// ERROR_SUCCESS abandons the update.
-using HiveChange = std::function<LONG(Hive& hive, bool* changed)>;
+// Edits the indexed document (hive_edit.h) and sets *changed when it must be
+// written back; a status other than ERROR_SUCCESS abandons the update.
+using HiveChange = std::function<LONG(HiveDocument& hive, bool* changed)>;
 
 // Under the hive's lock: reads the hive afresh, applies the change and, when it
 // changed anything, replaces the file atomically and durably. A hive that

@@ -1,5 +1,6 @@
-// The hive file's text: the registry editor's export format, version 5, in
-// UTF-16LE with a byte-order mark and CRLF line ends.
+// The hive file as a whole: read into data, and written from data as the
+// platform's registry editor exports a branch (version 5, UTF-16LE with a
+// byte-order mark, CRLF line ends).
 #ifndef LUMIVARDEN_POSIX_HIVE_TEXT_H
 #define LUMIVARDEN_POSIX_HIVE_TEXT_H
 

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "handle_table.h"
+#include "hive_edit.h"
 #include "hive_store.h"
 #include "winapi.h"
 
@@ -69,15 +70,16 @@ LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR key
     if (status != ERROR_SUCCESS) return status;
 
     // Most opens find the key already there and need no write.
-    std::shared_ptr<const Hive> hive;
+    std::shared_ptr<const HiveDocument> hive;
     status = LoadHive(&hive);
     if (status != ERROR_SUCCESS) return status;
     bool created = false;
-    if (FindKey(*hive, path) == nullptr) {
+    if (FindKey(*hive, path) == NoEntry) {
         hive.reset();  // the update may then change the cached hive in place
-        status = UpdateHive([&](Hive& current, bool* changed) {
-            CreateKey(current, path, changed);
-            created = *changed;
+        status = UpdateHive([&](HiveDocument& current, bool* changed) -> LONG {
+            if (FindKey(current, path) != NoEntry) return ERROR_SUCCESS;
+            if (!AddKey(current, path)) return ERROR_NOT_ENOUGH_MEMORY;
+            created = *changed = true;
             return ERROR_SUCCESS;
         });
         if (status != ERROR_SUCCESS) return status;
@@ -101,21 +103,22 @@ LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDW
         return ERROR_INVALID_PARAMETER;
     }
 
-    std::shared_ptr<const Hive> hive;
+    std::shared_ptr<const HiveDocument> hive;
     const LONG status = LoadHive(&hive);
     if (status != ERROR_SUCCESS) return status;
-    const HiveKey* found = FindKey(*hive, *path);
-    if (found == nullptr) return ERROR_KEY_DELETED;
-    const HiveValue* value = FindValue(*found, NameOf(valueName));
-    if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+    const std::uint32_t found = FindKey(*hive, *path);
+    if (found == NoEntry) return ERROR_KEY_DELETED;
+    const std::uint32_t value = FindValue(*hive, found, NameOf(valueName));
+    if (value == NoEntry) return ERROR_FILE_NOT_FOUND;
 
-    if (type != nullptr) *type = value->type;
-    const DWORD size = static_cast<DWORD>(value->data.size());
+    if (type != nullptr) *type = hive->values[value].type;
+    const Bytes bytes = ValueData(*hive, hive->values[value]);
+    const DWORD size = static_cast<DWORD>(bytes.size());
     if (data != nullptr && *dataSize < size) {
         *dataSize = size;
         return ERROR_MORE_DATA;
     }
-    if (data != nullptr && size != 0) std::memcpy(data, value->data.data(), size);
+    if (data != nullptr && size != 0) std::memcpy(data, bytes.data(), size);
     if (dataSize != nullptr) *dataSize = size;
     return ERROR_SUCCESS;
 }
@@ -128,11 +131,10 @@ LONG WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD ty
     if (reserved != 0 || (data == nullptr && dataSize != 0) || !IsValidValueName(name)) {
         return ERROR_INVALID_PARAMETER;
     }
-    const Bytes bytes(data, data + dataSize);
-    return UpdateHive([&](Hive& hive, bool* changed) -> LONG {
-        HiveKey* found = FindKey(hive, *path);
-        if (found == nullptr) return ERROR_KEY_DELETED;
-        SetValue(*found, name, type, bytes);
+    return UpdateHive([&](HiveDocument& hive, bool* changed) -> LONG {
+        const std::uint32_t found = FindKey(hive, *path);
+        if (found == NoEntry) return ERROR_KEY_DELETED;
+        if (!SetValue(hive, found, name, type, data, dataSize)) return ERROR_NOT_ENOUGH_MEMORY;
         *changed = true;
         return ERROR_SUCCESS;
     });
@@ -142,11 +144,14 @@ LONG WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) {
     const Text* path = KeyPath(key);
     if (path == nullptr) return ERROR_INVALID_HANDLE;
     const TextView name = NameOf(valueName);
-    return UpdateHive([&](Hive& hive, bool* changed) -> LONG {
-        HiveKey* found = FindKey(hive, *path);
-        if (found == nullptr) return ERROR_KEY_DELETED;
-        *changed = DeleteValue(*found, name);
-        return *changed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    return UpdateHive([&](HiveDocument& hive, bool* changed) -> LONG {
+        const std::uint32_t found = FindKey(hive, *path);
+        if (found == NoEntry) return ERROR_KEY_DELETED;
+        const std::uint32_t value = FindValue(hive, found, name);
+        if (value == NoEntry) return ERROR_FILE_NOT_FOUND;
+        DeleteValue(hive, value);
+        *changed = true;
+        return ERROR_SUCCESS;
     });
 }
 

@@ -105,7 +105,7 @@ TEST_F(LaunchTest, MalformedHiveEndsWith255AndStaysByteIdentical) {
     LampDriver driver(LUMIVARDEN_LAMPD, devices, temp.path());
     std::filesystem::create_directories(Registry());
     const std::string malformed = HiveFileBytes(
-        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:0");
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"v\"=\"cut sh");
     WriteFile(HivePath(), malformed);
 
     const Finished launch = Launch();

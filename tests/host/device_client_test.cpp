@@ -17,7 +17,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using lumivarden::device::GetU32;
+using lumivarden::device::LoadLe32;
 using testing_support::LampCode;
 using testing_support::OpenLamp;
 using testing_support::ScopedEnv;
@@ -81,9 +81,9 @@ class ScriptedDriver {
 void AnswerOpen(int fd, std::uint32_t status) {
     const Bytes open = ReadExactly(fd, 12);
     ASSERT_EQ(open.size(), 12u);
-    EXPECT_EQ(GetU32(open.data()), 1u);
-    EXPECT_EQ(GetU32(open.data() + 4), GENERIC_READ);
-    EXPECT_EQ(GetU32(open.data() + 8), 0u);
+    EXPECT_EQ(LoadLe32(open.data()), 1u);
+    EXPECT_EQ(LoadLe32(open.data() + 4), GENERIC_READ);
+    EXPECT_EQ(LoadLe32(open.data() + 8), 0u);
     SendWords(fd, {status});
 }
 
@@ -128,10 +128,10 @@ TEST_F(DeviceClientTest, ControlRequestCarriesCodeInputAndCapacityAndReturnsOutp
         AnswerOpen(fd, 0);
         const Bytes header = ReadExactly(fd, 16);
         ASSERT_EQ(header.size(), 16u);
-        EXPECT_EQ(GetU32(header.data()), 2u);
-        EXPECT_EQ(GetU32(header.data() + 4), 0x90002014u);
-        EXPECT_EQ(GetU32(header.data() + 8), 4u);
-        EXPECT_EQ(GetU32(header.data() + 12), 8u);
+        EXPECT_EQ(LoadLe32(header.data()), 2u);
+        EXPECT_EQ(LoadLe32(header.data() + 4), 0x90002014u);
+        EXPECT_EQ(LoadLe32(header.data() + 8), 4u);
+        EXPECT_EQ(LoadLe32(header.data() + 12), 8u);
         EXPECT_EQ(ReadExactly(fd, 4), (Bytes{1, 0, 0, 0}));
         SendWords(fd, {0, 3}, {7, 8, 9});
         // A second request, refused by the driver.

@@ -158,34 +158,11 @@ std::string WithHeader(const std::string& body) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MalformedHiveTest,
-    ::testing::Values(
-        MalformedCase{"Empty", ""}, MalformedCase{"NoByteOrderMark", WithHeader("").substr(2)},
-        MalformedCase{"OddLength", WithHeader("") + "\n"},
-        MalformedCase{"OtherHeader", HiveFileBytes("REGEDIT4\n\n")},
-        MalformedCase{"UnterminatedLastLine", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=\"1\"")},
-        MalformedCase{"ValueBeforeAnySection", WithHeader("\"v\"=\"1\"\n")},
-        MalformedCase{"OtherRoot", WithHeader("[HKEY_LOCAL_MACHINE\\A]\n")},
-        MalformedCase{"KeyDeletion", WithHeader("[-HKEY_CURRENT_USER\\A]\n")},
-        MalformedCase{"ValueDeletion", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=-\n")},
-        MalformedCase{"EmptyPathComponent", WithHeader("[HKEY_CURRENT_USER\\A\\\\B]\n")},
-        MalformedCase{"UnclosedSection", WithHeader("[HKEY_CURRENT_USER\\A\n")},
-        MalformedCase{"UnknownEscape", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=\"a\\qb\"\n")},
-        MalformedCase{"LineBreakInName", WithHeader("[HKEY_CURRENT_USER\\A]\n\"a\\nb\"=\"1\"\n")},
-        MalformedCase{"UnclosedString", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=\"abc\n")},
-        MalformedCase{"TextAfterString", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=\"a\" x\n")},
-        MalformedCase{"BadHexDigit", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=hex:0g\n")},
-        MalformedCase{"SingleHexDigit", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=hex:1,02\n")},
-        MalformedCase{"TrailingComma", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=hex:01,\n")},
-        MalformedCase{"ContinuationAtEnd", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=hex:01,\\\n")},
-        MalformedCase{"UnclosedType", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=hex(2:01\n")},
-        MalformedCase{"OverlongType",
-                      WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=hex(100000000):01\n")},
-        MalformedCase{"OverlongDword",
-                      WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=dword:100000000\n")},
-        MalformedCase{"EmptyDword", WithHeader("[HKEY_CURRENT_USER\\A]\n\"v\"=dword:\n")},
-        MalformedCase{"UnknownLine", WithHeader("[HKEY_CURRENT_USER\\A]\nv=1\n")},
-        MalformedCase{"NulInValueName", WithHeader(std::string("[HKEY_CURRENT_USER\\A]\n\"a") +
-                                                   '\0' + "b\"=\"1\"\n")}),
+    ::testing::Values(MalformedCase{"Empty", ""},
+                      MalformedCase{"NoByteOrderMark", WithHeader("").substr(2)},
+                      MalformedCase{"OddLength", WithHeader("") + "\n"},
+                      MalformedCase{"TextAfterHeader",
+                                    HiveFileBytes("Windows Registry Editor Version 5.00x\n")}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

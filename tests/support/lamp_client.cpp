@@ -37,7 +37,7 @@ FrameBytes Frame(std::initializer_list<std::uint32_t> words, const FrameBytes& t
     FrameBytes bytes(words.size() * 4);
     std::size_t at = 0;
     for (std::uint32_t word : words) {
-        lumivarden::device::PutU32(bytes.data() + at, word);
+        lumivarden::device::StoreLe32(bytes.data() + at, word);
         at += 4;
     }
     bytes.insert(bytes.end(), tail.begin(), tail.end());

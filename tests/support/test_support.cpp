@@ -75,7 +75,7 @@ void PutUnit(std::string& out, char32_t unit) {
 
 }  // namespace
 
-std::string HiveFileBytes(const std::string& utf8Text) {
+std::string HiveFileBytes(const std::string& utf8Text, bool crlf) {
     std::string out = "\xFF\xFE";
     for (std::size_t i = 0; i < utf8Text.size();) {
         const unsigned char lead = static_cast<unsigned char>(utf8Text[i]);
@@ -84,7 +84,7 @@ std::string HiveFileBytes(const std::string& utf8Text) {
         if (extra > 0) code &= 0x3Fu >> extra;
         for (int k = 1; k <= extra; ++k) code = (code << 6) | (utf8Text[i + k] & 0x3F);
         i += 1 + extra;
-        if (code == U'\n') PutUnit(out, U'\r');
+        if (crlf && code == U'\n') PutUnit(out, U'\r');
         if (code >= 0x10000) {
             PutUnit(out, 0xD800 + ((code - 0x10000) >> 10));
             PutUnit(out, 0xDC00 + ((code - 0x10000) & 0x3FF));

@@ -40,8 +40,9 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 
-// The hive file bytes for text given in UTF-8: BOM, UTF-16LE, every "\n" as CRLF.
-std::string HiveFileBytes(const std::string& utf8Text);
+// The hive file bytes for text given in UTF-8: BOM, UTF-16LE, every "\n" as
+// CRLF unless asked to keep the text's line breaks as they are.
+std::string HiveFileBytes(const std::string& utf8Text, bool crlf = true);
 // The readable text of a hive file: UTF-16LE to UTF-8, CRLF to "\n", BOM dropped.
 std::string HiveFileText(const std::string& bytes);
 

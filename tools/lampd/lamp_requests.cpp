@@ -17,7 +17,7 @@ std::string Hex32(std::uint32_t value) {
 ControlOutcome HandleControl(const device::Request& request) {
     ControlOutcome outcome;
     if (request.code != LampControlCode || request.inputLength != 4) return outcome;
-    const std::uint32_t mode = device::GetU32(request.input);
+    const std::uint32_t mode = device::LoadLe32(request.input);
     if (mode == LampModeOn || mode == LampModeOff) {
         outcome.status = ERROR_SUCCESS;
         outcome.lamp = mode == LampModeOn ? Lamp::On : Lamp::Off;

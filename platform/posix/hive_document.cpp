@@ -1,0 +1,95 @@
+#include "hive_document.h"
+
+#include "hive_reader.h"
+
+namespace lumivarden::host {
+namespace {
+
+std::uint32_t FindChild(const HiveDocument& document, std::uint32_t parent, TextView name) {
+    const std::uint64_t hash = ChildKeyHash(document.keys[parent].hash, NameHash(name));
+    return document.keyIndex.Find(hash, [&](std::uint32_t each) {
+        const KeyEntry& key = document.keys[each];
+        return key.parent == parent &&
+               SameName(NameCursor(document.bytes, key.name.begin, key.name.end, false),
+                        ViewCursor(name));
+    });
+}
+
+Text TextOf(const HiveDocument& document, Span span, bool escaped) {
+    Text text;
+    NameCursor cursor(document.bytes, span.begin, span.end, escaped);
+    for (char16_t c = 0; cursor.Next(&c);) text.push_back(c);
+    return text;
+}
+
+}  // namespace
+
+std::string EmptyHiveBytes() {
+    std::string bytes("\xFF\xFE");
+    AppendUtf16(bytes, u"Windows Registry Editor Version 5.00\r\n\r\n");
+    return bytes;
+}
+
+std::uint32_t FindKey(const HiveDocument& document, TextView path) {
+    std::uint32_t key = 0;
+    for (std::size_t start = 0; key != NoEntry && start < path.size();) {
+        std::size_t end = path.find(u'\\', start);
+        if (end == TextView::npos) end = path.size();
+        if (end > start) key = FindChild(document, key, path.substr(start, end - start));
+        start = end + 1;
+    }
+    return key;
+}
+
+std::uint32_t FindValue(const HiveDocument& document, std::uint32_t key, TextView name) {
+    return document.valueIndex.Find(ValueHash(key, NameHash(name)), [&](std::uint32_t each) {
+        const ValueEntry& value = document.values[each];
+        return value.key == key &&
+               SameName(NameCursor(document.bytes, value.name.begin, value.name.end, true),
+                        ViewCursor(name));
+    });
+}
+
+Text KeyPathOf(const HiveDocument& document, std::uint32_t key) {
+    std::vector<std::uint32_t> chain;
+    for (; key != 0; key = document.keys[key].parent) chain.push_back(key);
+    Text path;
+    for (auto each = chain.rbegin(); each != chain.rend(); ++each) {
+        if (!path.empty()) path.push_back(u'\\');
+        path += TextOf(document, document.keys[*each].name, false);
+    }
+    return path;
+}
+
+Text ValueNameOf(const HiveDocument& document, const ValueEntry& value) {
+    return TextOf(document, value.name, true);
+}
+
+Bytes ValueData(const HiveDocument& document, const ValueEntry& value) {
+    TextReader in(document.bytes, value.data, value.line.end);
+    std::uint32_t type = 0;
+    Bytes data;
+    ReadValueData(in, &type, &data);
+    return data;
+}
+
+Hive ToHive(const HiveDocument& document) {
+    Hive hive;
+    hive.keys.resize(document.keys.size());
+    for (std::size_t k = 1; k < document.keys.size(); ++k) {  // parents come first
+        const KeyEntry& key = document.keys[k];
+        const Text& parent = hive.keys[key.parent].path;
+        hive.keys[k].path = parent.empty() ? Text() : parent + u'\\';
+        hive.keys[k].path += TextOf(document, key.name, false);
+    }
+    for (const ValueEntry& value : document.values) {
+        if (value.earlier != NoEntry) continue;  // merged into the name's first place
+        const ValueEntry& last =
+            document.values[FindValue(document, value.key, ValueNameOf(document, value))];
+        hive.keys[value.key].values.push_back(
+            HiveValue{ValueNameOf(document, value), last.type, ValueData(document, last)});
+    }
+    return hive;
+}
+
+}  // namespace lumivarden::host

@@ -1,0 +1,84 @@
+// The hive file as it is, with an index over its text: each key with the place
+// of its section, each value line with the places of its name and data. A value
+// is decoded only when asked for, and an edit (hive_edit.h) rewrites only the
+// lines it concerns, so every other byte of the file stays as it was.
+#ifndef LUMIVARDEN_POSIX_HIVE_DOCUMENT_H
+#define LUMIVARDEN_POSIX_HIVE_DOCUMENT_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "hash_index.h"
+#include "hive.h"
+#include "names.h"
+
+namespace lumivarden::host {
+
+// Places in the text are counted in UTF-16 code units from the start of the
+// file, the byte-order mark being unit 0.
+struct Span {
+    std::uint32_t begin = 0;
+    std::uint32_t end = 0;
+};
+
+struct KeyEntry {
+    std::uint32_t parent = NoEntry;  // NoEntry for the root
+    Span name;                       // the last component, as a section line spells it
+    std::uint64_t hash = 0;          // of the whole path, folded
+    // Where a new value line of the key goes: after the last line of its last
+    // section. NoEntry while no section names the key (it is there only as
+    // the parent of others).
+    std::uint32_t valuesEnd = NoEntry;
+};
+
+struct ValueEntry {
+    std::uint32_t key = 0;
+    std::uint32_t type = 0;
+    std::uint32_t earlier = NoEntry;  // the key's previous line for this name
+    std::uint64_t hash = 0;           // of the key and the folded name
+    Span line;                        // from the line's first unit to past its last line break
+    Span name;           // between the quotes, escapes as written; empty for the default value
+    std::uint32_t data;  // the first unit of the data: '"', "dword:" or "hex"
+};
+
+struct HiveDocument {
+    std::string bytes;  // the file: a byte-order mark, then UTF-16LE text
+
+    // Valid only while `indexed`; an edit clears it.
+    bool indexed = false;
+    std::vector<KeyEntry> keys;      // the root first, a parent before its children
+    std::vector<ValueEntry> values;  // in the file's order
+    HashIndex keyIndex;              // path -> key
+    HashIndex valueIndex;            // key and name -> the name's last line, which counts
+};
+
+// The text of a hive with no keys and no values.
+std::string EmptyHiveBytes();
+
+// Checks the whole file and indexes it. False when the file is not a
+// well-formed export of HKEY_CURRENT_USER within the platform's limits.
+bool IndexHive(HiveDocument& document);
+
+// NoEntry when the key (a valid path below the root) is not there.
+std::uint32_t FindKey(const HiveDocument& document, TextView path);
+
+// The value's line that counts, or NoEntry.
+std::uint32_t FindValue(const HiveDocument& document, std::uint32_t key, TextView name);
+
+// The path of a key with the spelling of the sections that name it.
+Text KeyPathOf(const HiveDocument& document, std::uint32_t key);
+
+Text ValueNameOf(const HiveDocument& document, const ValueEntry& value);
+
+// The value's data, decoded from its line.
+Bytes ValueData(const HiveDocument& document, const ValueEntry& value);
+
+// The whole hive as data: keys in the order they first appear, each value in
+// the place and spelling of its first line with the type and data of its last,
+// as an import of the file would leave it.
+Hive ToHive(const HiveDocument& document);
+
+}  // namespace lumivarden::host
+
+#endif

@@ -1,0 +1,175 @@
+// Checks and indexes the whole hive file in one pass over its text, with hash
+// look-ups for keys and names, so the cost grows with the file's size alone.
+#include "hive_document.h"
+#include "hive_reader.h"
+
+namespace lumivarden::host {
+namespace {
+
+constexpr std::u16string_view Header = u"Windows Registry Editor Version 5.00";
+// The import takes the root's short name too.
+constexpr std::u16string_view RootNames[] = {u"HKEY_CURRENT_USER", u"HKCU"};
+
+bool TakeFolded(TextReader& in, std::u16string_view word) {
+    const TextReader start = in;
+    for (char16_t c : word) {
+        if (in.AtEnd() || FoldCase(in.Peek()) != c) {
+            in = start;
+            return false;
+        }
+        in.Advance();
+    }
+    return true;
+}
+
+class Indexer {
+  public:
+    explicit Indexer(HiveDocument& document) : doc_(document) {}
+
+    bool Run() {
+        const std::string& bytes = doc_.bytes;
+        if (bytes.size() < 2 || bytes.size() % 2 != 0 || bytes.size() / 2 >= NoEntry ||
+            static_cast<unsigned char>(bytes[0]) != 0xFF ||
+            static_cast<unsigned char>(bytes[1]) != 0xFE) {
+            return false;
+        }
+        TextReader in(bytes, 1, static_cast<std::uint32_t>(bytes.size() / 2));
+        if (!in.Take(Header) || !in.AtLineEnd()) return false;
+        in.TakeLineBreak();
+
+        doc_.keys.push_back(KeyEntry{NoEntry, Span{}, NameHashStart(), NoEntry});
+        std::uint32_t key = NoEntry;  // a value line needs a section before it
+        while (!in.AtEnd()) {
+            const std::uint32_t lineStart = in.Pos();
+            in.SkipBlanks();
+            if (in.AtLineEnd() || in.Peek() == u';') {
+                in.SkipToLineEnd();
+                in.TakeLineBreak();
+            } else if (in.Peek() == u'[') {
+                if (!ReadSection(in, &key)) return false;
+                doc_.keys[key].valuesEnd = in.Pos();
+            } else if (key == NoEntry || !ReadValue(in, key, lineStart)) {
+                return false;
+            }
+        }
+        doc_.indexed = true;
+        return true;
+    }
+
+  private:
+    // "[HKEY_CURRENT_USER\a\b]": the name runs to the line's last ']', and what
+    // follows it is ignored, as the import does. Empty components (a doubled or
+    // trailing backslash) name nothing, except right after the root, which the
+    // import refuses. "[-...]", a deletion, is not a key.
+    bool ReadSection(TextReader& in, std::uint32_t* key) {
+        in.Advance();
+        const std::uint32_t begin = in.Pos();
+        std::uint32_t close = NoEntry;
+        for (; !in.AtLineEnd(); in.Advance()) {
+            if (in.Peek() == u']') close = in.Pos();
+        }
+        if (close == NoEntry) return false;
+        TextReader name(doc_.bytes, begin, close);
+        if (!TakeFolded(name, RootNames[0]) && !TakeFolded(name, RootNames[1])) return false;
+        *key = 0;
+        if (name.AtEnd()) return in.TakeLineBreak();
+        if (!name.Take(u'\\') || name.Take(u'\\')) return false;
+        std::size_t depth = 0;
+        while (!name.AtEnd()) {
+            const std::uint32_t start = name.Pos();
+            while (!name.AtEnd() && name.Peek() != u'\\') {
+                if (name.Peek() == 0) return false;
+                name.Advance();
+            }
+            if (name.Pos() > start) {
+                if (++depth > MaxKeyDepth || !AddKey(key, start, name.Pos())) return false;
+            }
+            name.Take(u'\\');
+        }
+        return in.TakeLineBreak();
+    }
+
+    // Finds or adds the child of *key named by the text [begin, end).
+    bool AddKey(std::uint32_t* key, std::uint32_t begin, std::uint32_t end) {
+        std::size_t length = 0;
+        const std::uint64_t hash = ChildKeyHash(
+            doc_.keys[*key].hash, HashOfName(NameCursor(doc_.bytes, begin, end, false), &length));
+        if (length > MaxKeyNameLength) return false;
+        const std::uint32_t parent = *key;
+        const std::uint32_t found = doc_.keyIndex.Find(hash, [&](std::uint32_t each) {
+            const KeyEntry& other = doc_.keys[each];
+            return other.parent == parent &&
+                   SameName(NameCursor(doc_.bytes, other.name.begin, other.name.end, false),
+                            NameCursor(doc_.bytes, begin, end, false));
+        });
+        if (found != NoEntry) {
+            *key = found;
+            return true;
+        }
+        *key = static_cast<std::uint32_t>(doc_.keys.size());
+        doc_.keys.push_back(KeyEntry{parent, Span{begin, end}, hash, NoEntry});
+        doc_.keyIndex.Insert(hash, *key, [&](std::uint32_t each) { return doc_.keys[each].hash; });
+        return true;
+    }
+
+    // @=data or "name"=data, then blanks, a comment or nothing, and the line's end.
+    bool ReadValue(TextReader& in, std::uint32_t key, std::uint32_t lineStart) {
+        ValueEntry value;
+        value.key = key;
+        value.line.begin = lineStart;
+        if (in.Take(u'@')) {
+            value.name = Span{in.Pos(), in.Pos()};
+        } else if (!ReadQuotedName(in, &value.name.begin, &value.name.end)) {
+            return false;
+        }
+        in.SkipBlanks();
+        if (!in.Take(u'=')) return false;
+        in.SkipBlanks();
+        value.data = in.Pos();
+        if (!ReadValueData(in, &value.type, nullptr) || !in.TakeLineTail()) return false;
+        value.line.end = in.Pos();
+
+        std::size_t length = 0;
+        value.hash = ValueHash(
+            key,
+            HashOfName(NameCursor(doc_.bytes, value.name.begin, value.name.end, true), &length));
+        if (length > MaxValueNameLength) return false;
+        const std::uint32_t index = static_cast<std::uint32_t>(doc_.values.size());
+        const auto sameName = [&](std::uint32_t each) {
+            const ValueEntry& other = doc_.values[each];
+            return other.key == key &&
+                   SameName(NameCursor(doc_.bytes, other.name.begin, other.name.end, true),
+                            NameCursor(doc_.bytes, value.name.begin, value.name.end, true));
+        };
+        value.earlier = doc_.valueIndex.Find(value.hash, sameName);
+        if (value.earlier != NoEntry) {
+            doc_.valueIndex.Replace(value.hash, sameName, index);  // the last line counts
+        } else {
+            doc_.valueIndex.Insert(value.hash, index,
+                                   [&](std::uint32_t each) { return doc_.values[each].hash; });
+        }
+        doc_.values.push_back(value);
+        doc_.keys[key].valuesEnd = value.line.end;
+        return true;
+    }
+
+    HiveDocument& doc_;
+};
+
+}  // namespace
+
+bool IndexHive(HiveDocument& document) {
+    document.indexed = false;
+    document.keys.clear();
+    document.values.clear();
+    document.keyIndex.Clear();
+    document.valueIndex.Clear();
+    if (Indexer(document).Run()) return true;
+    document.keys.clear();
+    document.values.clear();
+    document.keyIndex.Clear();
+    document.valueIndex.Clear();
+    return false;
+}
+
+}  // namespace lumivarden::host

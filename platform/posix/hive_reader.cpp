@@ -1,0 +1,155 @@
+#include "hive_reader.h"
+
+#include "winapi.h"
+
+namespace lumivarden::host {
+namespace {
+
+int HexDigit(char16_t c) {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return -1;
+}
+
+// Bytes of one or two hex digits separated by commas; a comma followed by a
+// backslash continues the list on a later line, past blank and comment lines.
+bool ReadHexList(TextReader& in, Bytes* data) {
+    in.SkipBlanks();
+    if (in.AtLineEnd() || in.Peek() == u';') return true;
+    for (;;) {
+        in.SkipBlanks();
+        std::uint32_t byte = 0;
+        if (!in.TakeHexNumber(2, &byte)) return false;
+        if (data != nullptr) data->push_back(static_cast<std::uint8_t>(byte));
+        if (!in.Take(u',')) return true;
+        in.SkipBlanks();
+        if (in.Take(u'\\')) {
+            in.SkipBlanks();
+            if (!in.AtLineEnd()) return false;
+            in.TakeLineBreak();
+            for (;;) {  // the next line that holds anything but a comment
+                in.SkipBlanks();
+                if (in.AtEnd()) return true;
+                if (!in.AtLineEnd() && in.Peek() != u';') break;
+                in.SkipToLineEnd();
+                in.TakeLineBreak();
+            }
+        } else if (in.AtLineEnd() || in.Peek() == u';') {
+            return true;  // a comma at the end of the line ends the list
+        }
+    }
+}
+
+bool ReadQuotedData(TextReader& in, Bytes* data) {
+    if (!in.Take(u'"')) return false;
+    while (!in.AtLineEnd()) {
+        char16_t c = in.Peek();
+        in.Advance();
+        if (c == u'"') {
+            if (data != nullptr) data->insert(data->end(), {0, 0});
+            return true;
+        }
+        if (c == 0) return false;
+        if (c == u'\\') {
+            if (in.AtLineEnd()) return false;
+            c = in.Peek();
+            in.Advance();
+            // Wine's reg export writes line breaks and NULs in texts this way.
+            if (c == u'r' || c == u'n' || c == u'0') {
+                c = c == u'r' ? u'\r' : c == u'n' ? u'\n' : u'\0';
+            } else if (c != u'\\' && c != u'"') {
+                return false;
+            }
+        }
+        if (data != nullptr) AppendUtf16(*data, TextView(&c, 1));
+    }
+    return false;
+}
+
+}  // namespace
+
+bool TextReader::Take(std::u16string_view word) {
+    if (end_ - pos_ < word.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        if (UnitAt(pos_ + static_cast<std::uint32_t>(i)) != word[i]) return false;
+    }
+    pos_ += static_cast<std::uint32_t>(word.size());
+    return true;
+}
+
+bool TextReader::TakeLineBreak() {
+    if (AtEnd()) return true;
+    if (Take(u'\r')) {
+        Take(u'\n');
+        return true;
+    }
+    return Take(u'\n');
+}
+
+bool TextReader::TakeLineTail() {
+    SkipBlanks();
+    if (!AtEnd() && Peek() == u';') SkipToLineEnd();
+    return AtLineEnd() && TakeLineBreak();
+}
+
+bool TextReader::TakeHexNumber(int maxDigits, std::uint32_t* number) {
+    std::uint32_t result = 0;
+    int digits = 0;
+    for (; !AtEnd() && HexDigit(Peek()) >= 0; ++pos_) {
+        if (++digits > maxDigits) return false;
+        result = result * 16 + static_cast<std::uint32_t>(HexDigit(Peek()));
+    }
+    *number = result;
+    return digits > 0;
+}
+
+bool ReadValueData(TextReader& in, std::uint32_t* type, Bytes* data) {
+    if (!in.AtEnd() && in.Peek() == u'"') {
+        *type = REG_SZ;
+        return ReadQuotedData(in, data);
+    }
+    if (in.Take(u"dword:")) {
+        in.SkipBlanks();
+        std::uint32_t number = 0;
+        if (!in.TakeHexNumber(8, &number)) return false;
+        *type = REG_DWORD;
+        if (data != nullptr) {
+            data->resize(4);
+            StoreLe32(data->data(), number);
+        }
+        return true;
+    }
+    if (in.Take(u"hex:")) {
+        *type = REG_BINARY;
+        return ReadHexList(in, data);
+    }
+    if (in.Take(u"hex(")) {
+        in.SkipBlanks();
+        if (!in.TakeHexNumber(8, type) || !in.Take(u"):")) return false;
+        return ReadHexList(in, data);
+    }
+    return false;  // "-", a deletion, among others
+}
+
+bool ReadQuotedName(TextReader& in, std::uint32_t* begin, std::uint32_t* end) {
+    if (!in.Take(u'"')) return false;
+    *begin = in.Pos();
+    while (!in.AtLineEnd()) {
+        const char16_t c = in.Peek();
+        if (c == u'"') {
+            *end = in.Pos();
+            in.Advance();
+            return true;
+        }
+        if (c == 0) return false;
+        in.Advance();
+        if (c == u'\\' && (in.AtLineEnd() || (in.Peek() != u'\\' && in.Peek() != u'"'))) {
+            return false;
+        }
+        if (c == u'\\') in.Advance();
+    }
+    return false;
+}
+
+}  // namespace lumivarden::host
