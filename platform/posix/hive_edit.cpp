@@ -16,7 +16,8 @@ std::uint32_t UnitCount(const HiveDocument& document) {
 }
 
 char16_t UnitAt(const HiveDocument& document, std::uint32_t at) {
-    return LoadLe16(reinterpret_cast<const std::uint8_t*>(document.bytes.data()) + 2 * std::size_t{at});
+    return LoadLe16(reinterpret_cast<const std::uint8_t*>(document.bytes.data()) +
+                    2 * std::size_t{at});
 }
 
 // The line break that ends just before `at` ("\r\n", "\n", "\r"), or none.

@@ -118,6 +118,8 @@ std::vector<FileFormatCase> MakeCases() {
         {"ValueNameTooLong", Key + "\"" + valueName + "v\"=\"x\"\n\"b\"=\"y\"\n", std::nullopt,
          Key + "\"b\"=\"y\"\n"},
         {"UnknownEscape", Key + "\"a\"=\"i\\qj\"\n", std::nullopt, Key + "\"a\"=\"iqj\"\n"},
+        {"LineBreakEscapeInName", Key + "\"a\\nb\"=\"x\"\n", std::nullopt,
+         Key + "\"a\\nb\"=\"x\"\n"},
         {"EmptyType", Key + "\"a\"=hex():41\n", std::nullopt, Key + "\"a\"=hex(0):41\n"},
         {"ValueBeforeAnySection", "\"a\"=\"x\"\n" + Key + "\"b\"=\"y\"\n", std::nullopt,
          Key + "\"b\"=\"y\"\n"},
@@ -140,7 +142,6 @@ std::vector<FileFormatCase> MakeCases() {
         Skipped("TextAfterString", "\"a\"=\"x\" y"),
         Skipped("UnclosedString", "\"a\"=\"x"),
         Skipped("NulEscapeInName", "\"a\\0b\"=\"x\""),
-        Skipped("LineBreakEscapeInName", "\"a\\nb\"=\"x\""),
         Skipped("UnknownLine", "v=1"),
 
         // Not for the import: they would write elsewhere, or are not text at all.
