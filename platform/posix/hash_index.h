@@ -1,6 +1,7 @@
 // An open-addressing table of entry numbers, for entries kept in a vector
-// elsewhere that know their own hashes. At most half full, so a look-up
-// probes a few slots whatever the table's size.
+// elsewhere. Each slot keeps 32 bits of its entry's hash, so a probe seldom
+// has to look at an entry that does not match. At most half full, so a
+// look-up probes a few slots whatever the table's size.
 #ifndef LUMIVARDEN_POSIX_HASH_INDEX_H
 #define LUMIVARDEN_POSIX_HASH_INDEX_H
 
@@ -22,41 +23,72 @@ class HashIndex {
     // The entry for which matches(entry) holds, or NoEntry.
     template <class Matches>
     std::uint32_t Find(std::uint64_t hash, Matches matches) const {
-        return slots_.empty() ? NoEntry : slots_[SlotOf(hash, matches)];
+        return slots_.empty() ? NoEntry : slots_[SlotOf(hash, matches)].entry;
     }
 
-    // Puts entry in the place of the one that matches (which must be there).
+    // The entry that matches; when there is none, adds `entry` and returns NoEntry.
     template <class Matches>
-    void Replace(std::uint64_t hash, Matches matches, std::uint32_t entry) {
-        slots_[SlotOf(hash, matches)] = entry;
+    std::uint32_t FindOrAdd(std::uint64_t hash, Matches matches, std::uint32_t entry) {
+        return Put(hash, matches, entry, false);
     }
 
-    // Adds an entry that matches none there; hashOf(entry) gives any entry's hash.
-    template <class HashOf>
-    void Insert(std::uint64_t hash, std::uint32_t entry, HashOf hashOf) {
-        if (2 * (count_ + 1) > slots_.size()) {
-            std::vector<std::uint32_t> old(slots_.empty() ? 16 : 2 * slots_.size(), NoEntry);
-            old.swap(slots_);
-            for (std::uint32_t each : old) {
-                if (each != NoEntry) slots_[SlotOf(hashOf(each), NoMatch)] = each;
-            }
-        }
-        slots_[SlotOf(hash, NoMatch)] = entry;
-        ++count_;
+    // Puts `entry` in the place of the one that matches, returning that one;
+    // when there is none, adds `entry` and returns NoEntry.
+    template <class Matches>
+    std::uint32_t Exchange(std::uint64_t hash, Matches matches, std::uint32_t entry) {
+        return Put(hash, matches, entry, true);
+    }
+
+    // Room for this many entries without growing.
+    void Reserve(std::size_t entries) {
+        std::size_t size = 16;
+        while (size < 2 * entries) size *= 2;
+        if (size > slots_.size() && count_ == 0) slots_.assign(size, Slot{});
     }
 
   private:
-    static bool NoMatch(std::uint32_t) { return false; }
+    struct Slot {
+        std::uint32_t entry = NoEntry;
+        std::uint32_t hash = 0;
+    };
 
     template <class Matches>
     std::size_t SlotOf(std::uint64_t hash, Matches matches) const {
         const std::size_t mask = slots_.size() - 1;
-        std::size_t at = hash & mask;
-        while (slots_[at] != NoEntry && !matches(slots_[at])) at = (at + 1) & mask;
+        const auto low = static_cast<std::uint32_t>(hash);
+        std::size_t at = low & mask;
+        while (slots_[at].entry != NoEntry && (slots_[at].hash != low || !matches(slots_[at].entry)))
+            at = (at + 1) & mask;
         return at;
     }
 
-    std::vector<std::uint32_t> slots_;
+    template <class Matches>
+    std::uint32_t Put(std::uint64_t hash, Matches matches, std::uint32_t entry, bool replace) {
+        if (2 * (count_ + 1) > slots_.size()) Grow();
+        Slot& slot = slots_[SlotOf(hash, matches)];
+        if (slot.entry == NoEntry) {
+            slot = Slot{entry, static_cast<std::uint32_t>(hash)};
+            ++count_;
+            return NoEntry;
+        }
+        const std::uint32_t found = slot.entry;
+        if (replace) slot.entry = entry;
+        return found;
+    }
+
+    void Grow() {
+        std::vector<Slot> old(slots_.empty() ? 16 : 2 * slots_.size());
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const Slot& slot : old) {
+            if (slot.entry == NoEntry) continue;
+            std::size_t at = slot.hash & mask;
+            while (slots_[at].entry != NoEntry) at = (at + 1) & mask;
+            slots_[at] = slot;
+        }
+    }
+
+    std::vector<Slot> slots_;
     std::size_t count_ = 0;
 };
 

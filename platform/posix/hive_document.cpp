@@ -24,10 +24,10 @@ Text TextOf(const HiveDocument& document, Span span, bool escaped) {
 
 }  // namespace
 
-std::string EmptyHiveBytes() {
+bool MakeEmptyHive(HiveDocument& document) {
     std::string bytes("\xFF\xFE");
     AppendUtf16(bytes, u"Windows Registry Editor Version 5.00\r\n\r\n");
-    return bytes;
+    return document.bytes.Assign(bytes.data(), bytes.size()) && IndexHive(document);
 }
 
 std::uint32_t FindKey(const HiveDocument& document, TextView path) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "byte_buffer.h"
 #include "hash_index.h"
 #include "hive.h"
 #include "names.h"
@@ -36,14 +37,13 @@ struct ValueEntry {
     std::uint32_t key = 0;
     std::uint32_t type = 0;
     std::uint32_t earlier = NoEntry;  // the key's previous line for this name
-    std::uint64_t hash = 0;           // of the key and the folded name
     Span line;                        // from the line's first unit to past its last line break
     Span name;           // between the quotes, escapes as written; empty for the default value
     std::uint32_t data;  // the first unit of the data: '"', "dword:" or "hex"
 };
 
 struct HiveDocument {
-    std::string bytes;  // the file: a byte-order mark, then UTF-16LE text
+    ByteBuffer bytes;  // the file: a byte-order mark, then UTF-16LE text
 
     // Valid only while `indexed`; an edit clears it.
     bool indexed = false;
@@ -53,8 +53,8 @@ struct HiveDocument {
     HashIndex valueIndex;            // key and name -> the name's last line, which counts
 };
 
-// The text of a hive with no keys and no values.
-std::string EmptyHiveBytes();
+// Makes the document a hive with no keys and no values, indexed.
+bool MakeEmptyHive(HiveDocument& document);
 
 // Checks the whole file and indexes it. False when the file is not a
 // well-formed export of HKEY_CURRENT_USER within the platform's limits.

@@ -34,7 +34,10 @@ bool Splice(HiveDocument& document, std::uint32_t begin, std::uint32_t end, cons
     std::string encoded;
     encoded.reserve(2 * text.size());
     AppendUtf16(encoded, text);
-    document.bytes.replace(2 * std::size_t{begin}, 2 * std::size_t{end - begin}, encoded);
+    if (!document.bytes.Replace(2 * std::size_t{begin}, 2 * std::size_t{end - begin},
+                                encoded.data(), encoded.size())) {
+        return false;
+    }
     document.indexed = false;
     return true;
 }
@@ -125,7 +128,7 @@ void DeleteValue(HiveDocument& document, std::uint32_t value) {
         std::memmove(bytes + kept, bytes + from, to - from);
         kept += to - from;
     }
-    document.bytes.resize(kept);
+    document.bytes.Resize(kept);
     document.indexed = false;
 }
 

@@ -22,18 +22,34 @@ bool TakeFolded(TextReader& in, std::u16string_view word) {
     return true;
 }
 
+std::size_t LineCount(const ByteBuffer& bytes, std::uint32_t units) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    std::size_t lines = 0;
+    for (std::size_t at = 2; at < 2 * std::size_t{units}; at += 2) {
+        lines += (data[at] == '\n') & (data[at + 1] == 0);
+    }
+    return lines;
+}
+
 class Indexer {
   public:
     explicit Indexer(HiveDocument& document) : doc_(document) {}
 
     bool Run() {
-        const std::string& bytes = doc_.bytes;
+        const ByteBuffer& bytes = doc_.bytes;
         if (bytes.size() < 2 || bytes.size() % 2 != 0 || bytes.size() / 2 >= NoEntry ||
-            static_cast<unsigned char>(bytes[0]) != 0xFF ||
-            static_cast<unsigned char>(bytes[1]) != 0xFE) {
+            static_cast<unsigned char>(bytes.data()[0]) != 0xFF ||
+            static_cast<unsigned char>(bytes.data()[1]) != 0xFE) {
             return false;
         }
-        TextReader in(bytes, 1, static_cast<std::uint32_t>(bytes.size() / 2));
+        const auto units = static_cast<std::uint32_t>(bytes.size() / 2);
+        TextReader in(bytes, 1, units);
+        // Room that no usual file outgrows, so the entries are not moved as
+        // they are added; only the part used is ever touched. No file has
+        // more values than lines, and the value table is sized for them once.
+        doc_.keys.reserve(units / 32);
+        doc_.values.reserve(units / 12);
+        doc_.valueIndex.Reserve(LineCount(bytes, units));
         if (!in.Take(Header) || !in.AtLineEnd()) return false;
         in.TakeLineBreak();
 
@@ -96,19 +112,18 @@ class Indexer {
             doc_.keys[*key].hash, HashOfName(NameCursor(doc_.bytes, begin, end, false), &length));
         if (length > MaxKeyNameLength) return false;
         const std::uint32_t parent = *key;
-        const std::uint32_t found = doc_.keyIndex.Find(hash, [&](std::uint32_t each) {
-            const KeyEntry& other = doc_.keys[each];
-            return other.parent == parent &&
-                   SameName(NameCursor(doc_.bytes, other.name.begin, other.name.end, false),
-                            NameCursor(doc_.bytes, begin, end, false));
-        });
-        if (found != NoEntry) {
-            *key = found;
-            return true;
-        }
-        *key = static_cast<std::uint32_t>(doc_.keys.size());
-        doc_.keys.push_back(KeyEntry{parent, Span{begin, end}, hash, NoEntry});
-        doc_.keyIndex.Insert(hash, *key, [&](std::uint32_t each) { return doc_.keys[each].hash; });
+        const auto added = static_cast<std::uint32_t>(doc_.keys.size());
+        const std::uint32_t found = doc_.keyIndex.FindOrAdd(
+            hash,
+            [&](std::uint32_t each) {
+                const KeyEntry& other = doc_.keys[each];
+                return other.parent == parent &&
+                       SameName(NameCursor(doc_.bytes, other.name.begin, other.name.end, false),
+                                NameCursor(doc_.bytes, begin, end, false));
+            },
+            added);
+        *key = found != NoEntry ? found : added;
+        if (found == NoEntry) doc_.keys.push_back(KeyEntry{parent, Span{begin, end}, hash, NoEntry});
         return true;
     }
 
@@ -130,24 +145,20 @@ class Indexer {
         value.line.end = in.Pos();
 
         std::size_t length = 0;
-        value.hash = ValueHash(
+        const std::uint64_t hash = ValueHash(
             key,
             HashOfName(NameCursor(doc_.bytes, value.name.begin, value.name.end, true), &length));
         if (length > MaxValueNameLength) return false;
-        const std::uint32_t index = static_cast<std::uint32_t>(doc_.values.size());
-        const auto sameName = [&](std::uint32_t each) {
-            const ValueEntry& other = doc_.values[each];
-            return other.key == key &&
-                   SameName(NameCursor(doc_.bytes, other.name.begin, other.name.end, true),
-                            NameCursor(doc_.bytes, value.name.begin, value.name.end, true));
-        };
-        value.earlier = doc_.valueIndex.Find(value.hash, sameName);
-        if (value.earlier != NoEntry) {
-            doc_.valueIndex.Replace(value.hash, sameName, index);  // the last line counts
-        } else {
-            doc_.valueIndex.Insert(value.hash, index,
-                                   [&](std::uint32_t each) { return doc_.values[each].hash; });
-        }
+        // The last line of a name counts; it keeps the way back to the earlier ones.
+        value.earlier = doc_.valueIndex.Exchange(
+            hash,
+            [&](std::uint32_t each) {
+                const ValueEntry& other = doc_.values[each];
+                return other.key == key &&
+                       SameName(NameCursor(doc_.bytes, other.name.begin, other.name.end, true),
+                                NameCursor(doc_.bytes, value.name.begin, value.name.end, true));
+            },
+            static_cast<std::uint32_t>(doc_.values.size()));
         doc_.values.push_back(value);
         doc_.keys[key].valuesEnd = value.line.end;
         return true;

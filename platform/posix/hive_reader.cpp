@@ -5,19 +5,21 @@
 namespace lumivarden::host {
 namespace {
 
-int HexDigit(char16_t c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-    return -1;
-}
-
 // Bytes of one or two hex digits separated by commas; a comma followed by a
 // backslash continues the list on a later line, past blank and comment lines.
 bool ReadHexList(TextReader& in, Bytes* data) {
     in.SkipBlanks();
     if (in.AtLineEnd() || in.Peek() == u';') return true;
     for (;;) {
+        // Most of a list is "hh," before another byte: taken three units at a time.
+        while (in.Remaining() >= 4 && in.UnitAt(in.Pos() + 2) == u',' &&
+               HexDigit(in.UnitAt(in.Pos() + 3)) >= 0) {
+            const int high = HexDigit(in.Peek());
+            const int low = HexDigit(in.UnitAt(in.Pos() + 1));
+            if ((high | low) < 0) break;
+            if (data != nullptr) data->push_back(static_cast<std::uint8_t>(high * 16 + low));
+            in.Skip(3);
+        }
         in.SkipBlanks();
         std::uint32_t byte = 0;
         if (!in.TakeHexNumber(2, &byte)) return false;

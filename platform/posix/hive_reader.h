@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "byte_buffer.h"
 #include "hive.h"
 #include "little_endian.h"
 #include "names.h"
@@ -15,10 +16,12 @@ namespace lumivarden::host {
 
 class TextReader {
   public:
-    TextReader(const std::string& bytes, std::uint32_t pos, std::uint32_t end)
+    TextReader(const ByteBuffer& bytes, std::uint32_t pos, std::uint32_t end)
         : data_(reinterpret_cast<const std::uint8_t*>(bytes.data())), pos_(pos), end_(end) {}
 
     std::uint32_t Pos() const { return pos_; }
+    std::uint32_t Remaining() const { return end_ - pos_; }
+    void Skip(std::uint32_t units) { pos_ += units; }
     bool AtEnd() const { return pos_ == end_; }
     // The next unit; only when not AtEnd().
     char16_t Peek() const { return UnitAt(pos_); }
@@ -38,7 +41,11 @@ class TextReader {
     // CRLF, LF or CR; the end of the text ends the last line as well.
     bool TakeLineBreak();
     void SkipToLineEnd() {
-        while (!AtLineEnd()) ++pos_;
+        while (pos_ != end_) {
+            const char16_t c = UnitAt(pos_);
+            if (c == u'\r' || c == u'\n') break;
+            ++pos_;
+        }
     }
     // Blanks, then a comment or nothing, then the line break.
     bool TakeLineTail();
@@ -50,6 +57,14 @@ class TextReader {
     std::uint32_t pos_;
     std::uint32_t end_;
 };
+
+// The value of a hex digit, or -1.
+inline int HexDigit(char16_t c) {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    c |= 0x20;  // lower case
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    return -1;
+}
 
 // Reads the data of a value line after its '=' and blanks, up to the line's
 // tail: "text", dword:, hex: or hex(type):, continuation lines included. With
@@ -64,7 +79,7 @@ bool ReadQuotedName(TextReader& in, std::uint32_t* begin, std::uint32_t* end);
 // not (a key name, or a name given by a caller).
 class NameCursor {
   public:
-    NameCursor(const std::string& bytes, std::uint32_t begin, std::uint32_t end, bool escaped)
+    NameCursor(const ByteBuffer& bytes, std::uint32_t begin, std::uint32_t end, bool escaped)
         : reader_(bytes, begin, end), escaped_(escaped) {}
     bool Next(char16_t* c) {
         if (reader_.AtEnd()) return false;

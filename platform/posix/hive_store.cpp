@@ -35,23 +35,25 @@ std::string HomeDirectory() {
     return home;
 }
 
-bool ReadAll(int fd, std::string* out) {
+bool ReadAll(int fd, ByteBuffer* out) {
     struct stat info {};
     if (fstat(fd, &info) != 0) return false;
     // One byte more than the file holds, so that a file that has not grown is
     // read in one go, and room for an edit to grow it in place.
-    out->reserve(static_cast<std::size_t>(info.st_size) + std::size_t{64} * 1024);
-    out->resize(static_cast<std::size_t>(info.st_size) + 1);
+    if (!out->Reserve(static_cast<std::size_t>(info.st_size) + std::size_t{64} * 1024) ||
+        !out->Resize(static_cast<std::size_t>(info.st_size) + 1)) {
+        return false;
+    }
     std::size_t done = 0;
     for (;;) {
-        if (done == out->size()) out->resize(2 * out->size());  // it grew meanwhile
+        if (done == out->size() && !out->Resize(2 * out->size())) return false;  // it grew meanwhile
         const ssize_t got = read(fd, out->data() + done, out->size() - done);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
         if (got == 0) break;
         done += static_cast<std::size_t>(got);
     }
-    out->resize(done);
+    out->Resize(done);
     return true;
 }
 
@@ -88,7 +90,7 @@ FileDescriptor OpenFolder(std::string directory) {
 
 // Whether the file holds exactly these bytes. Compared rather than trusted to
 // its size and time, which a same-size rewrite within one clock tick keeps.
-bool FileHolds(int fd, const std::string& bytes) {
+bool FileHolds(int fd, const ByteBuffer& bytes) {
     struct stat info {};
     if (fstat(fd, &info) != 0 || static_cast<std::size_t>(info.st_size) != bytes.size()) {
         return false;
@@ -137,8 +139,7 @@ LONG LoadHiveFrom(int folder, const std::string& directory, std::shared_ptr<Hive
     if (!fd.ok()) {
         if (errno != ENOENT) return ERROR_REGISTRY_IO_FAILED;  // a symbolic link, unreadable...
         ForgetCache();
-        document->bytes = EmptyHiveBytes();
-        IndexHive(*document);
+        if (!MakeEmptyHive(*document)) return ERROR_NOT_ENOUGH_MEMORY;
         *hive = std::move(document);
         return ERROR_SUCCESS;
     }
@@ -175,7 +176,7 @@ bool AcquireLock(int fd) {
 
 // Writes the bytes to a fresh file beside the hive, then renames it over the
 // hive: a crash leaves either the old hive or the new one.
-bool ReplaceHive(int folder, const std::string& bytes) {
+bool ReplaceHive(int folder, const ByteBuffer& bytes) {
     unlinkat(folder, TempFileName, 0);  // left by a writer that died; we hold the lock
     FileDescriptor fd(InjectedFailure("temp-open")
                           ? -1
@@ -225,8 +226,7 @@ LONG LoadHive(std::shared_ptr<const HiveDocument>* hive) {
     if (!folder.ok()) {
         if (errno != ENOENT) return ERROR_REGISTRY_IO_FAILED;          // a file, a link...
         auto empty = std::shared_ptr<HiveDocument>(new HiveDocument);  // nothing written yet
-        empty->bytes = EmptyHiveBytes();
-        IndexHive(*empty);
+        if (!MakeEmptyHive(*empty)) return ERROR_NOT_ENOUGH_MEMORY;
         *hive = std::move(empty);
         return ERROR_SUCCESS;
     }
@@ -254,8 +254,9 @@ LONG UpdateHive(const HiveChange& change) {
     // Edit the cached document itself unless a reader still holds it.
     if (hive.use_count() > 2) {
         auto copy = std::shared_ptr<HiveDocument>(new HiveDocument);
-        copy->bytes = hive->bytes;
-        IndexHive(*copy);
+        if (!copy->bytes.Assign(hive->bytes.data(), hive->bytes.size()) || !IndexHive(*copy)) {
+            return ERROR_NOT_ENOUGH_MEMORY;
+        }
         hive = std::move(copy);
     }
     bool changed = false;

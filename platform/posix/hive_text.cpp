@@ -8,8 +8,10 @@ namespace lumivarden::host {
 
 std::optional<Hive> ParseHive(const std::uint8_t* data, std::size_t size) {
     HiveDocument document;
-    document.bytes.assign(reinterpret_cast<const char*>(data), size);
-    if (!IndexHive(document)) return std::nullopt;
+    if (!document.bytes.Assign(reinterpret_cast<const char*>(data), size) ||
+        !IndexHive(document)) {
+        return std::nullopt;
+    }
     return ToHive(document);
 }
 
