@@ -1,5 +1,7 @@
 #include "hive_document.h"
 
+#include <unordered_map>
+
 #include "hive_reader.h"
 
 namespace lumivarden::host {
@@ -41,13 +43,42 @@ std::uint32_t FindKey(const HiveDocument& document, TextView path) {
     return key;
 }
 
-std::uint32_t FindValue(const HiveDocument& document, std::uint32_t key, TextView name) {
-    return document.valueIndex.Find(ValueHash(key, NameHash(name)), [&](std::uint32_t each) {
-        const ValueEntry& value = document.values[each];
-        return value.key == key &&
-               SameName(NameCursor(document.bytes, value.name.begin, value.name.end, true),
-                        ViewCursor(name));
-    });
+std::vector<ValueLine> ValueLinesOf(const HiveDocument& document, std::uint32_t key) {
+    std::vector<ValueLine> lines;
+    for (std::uint32_t each = document.keys[key].firstSection; each != NoEntry;
+         each = document.sections[each].next) {
+        const Span span = document.sections[each].lines;
+        TextReader in(document.bytes, span.begin, span.end);
+        while (!in.AtEnd()) {
+            const TextReader lineStart = in;
+            in.SkipBlanks();
+            if (in.AtLineEnd() || in.Peek() == u';') {  // blank and comment lines
+                in.SkipToLineEnd();
+                in.TakeLineBreak();
+                continue;
+            }
+            in = lineStart;
+            lines.emplace_back();
+            ReadValueLine(in, &lines.back());  // checked when the file was indexed
+        }
+    }
+    return lines;
+}
+
+bool NameIs(const HiveDocument& document, const ValueLine& value, TextView name) {
+    return SameName(NameCursor(document.bytes, value.name.begin, value.name.end, true),
+                    ViewCursor(name));
+}
+
+bool FindValue(const HiveDocument& document, std::uint32_t key, TextView name, ValueLine* found) {
+    bool any = false;
+    for (const ValueLine& value : ValueLinesOf(document, key)) {
+        if (NameIs(document, value, name)) {
+            *found = value;
+            any = true;
+        }
+    }
+    return any;
 }
 
 Text KeyPathOf(const HiveDocument& document, std::uint32_t key) {
@@ -61,11 +92,11 @@ Text KeyPathOf(const HiveDocument& document, std::uint32_t key) {
     return path;
 }
 
-Text ValueNameOf(const HiveDocument& document, const ValueEntry& value) {
+Text ValueNameOf(const HiveDocument& document, const ValueLine& value) {
     return TextOf(document, value.name, true);
 }
 
-Bytes ValueData(const HiveDocument& document, const ValueEntry& value) {
+Bytes ValueData(const HiveDocument& document, const ValueLine& value) {
     TextReader in(document.bytes, value.data, value.line.end);
     std::uint32_t type = 0;
     Bytes data;
@@ -76,18 +107,25 @@ Bytes ValueData(const HiveDocument& document, const ValueEntry& value) {
 Hive ToHive(const HiveDocument& document) {
     Hive hive;
     hive.keys.resize(document.keys.size());
-    for (std::size_t k = 1; k < document.keys.size(); ++k) {  // parents come first
+    for (std::size_t k = 0; k < document.keys.size(); ++k) {  // parents come first
         const KeyEntry& key = document.keys[k];
-        const Text& parent = hive.keys[key.parent].path;
-        hive.keys[k].path = parent.empty() ? Text() : parent + u'\\';
-        hive.keys[k].path += TextOf(document, key.name, false);
-    }
-    for (const ValueEntry& value : document.values) {
-        if (value.earlier != NoEntry) continue;  // merged into the name's first place
-        const ValueEntry& last =
-            document.values[FindValue(document, value.key, ValueNameOf(document, value))];
-        hive.keys[value.key].values.push_back(
-            HiveValue{ValueNameOf(document, value), last.type, ValueData(document, last)});
+        if (k != 0) {
+            const Text& parent = hive.keys[key.parent].path;
+            hive.keys[k].path = parent.empty() ? Text() : parent + u'\\';
+            hive.keys[k].path += TextOf(document, key.name, false);
+        }
+        // A name given again takes the type and data of its later line.
+        std::vector<HiveValue>& values = hive.keys[k].values;
+        std::unordered_map<std::u16string, std::size_t> placeOf;
+        for (const ValueLine& line : ValueLinesOf(document, static_cast<std::uint32_t>(k))) {
+            const Text name = ValueNameOf(document, line);
+            Text folded;
+            for (char16_t c : name) folded.push_back(FoldCase(c));
+            const auto [place, added] = placeOf.emplace(folded, values.size());
+            if (added) values.push_back(HiveValue{name, 0, {}});
+            values[place->second].type = line.type;
+            values[place->second].data = ValueData(document, line);
+        }
     }
     return hive;
 }

@@ -1,12 +1,11 @@
-// The hive file as it is, with an index over its text: each key with the place
-// of its section, each value line with the places of its name and data. A value
-// is decoded only when asked for, and an edit (hive_edit.h) rewrites only the
+// The hive file as it is, with an index over its text: each key, hashed by its
+// folded path, with the places of its sections. A key's values are read from
+// its own sections when asked for, and an edit (hive_edit.h) rewrites only the
 // lines it concerns, so every other byte of the file stays as it was.
 #ifndef LUMIVARDEN_POSIX_HIVE_DOCUMENT_H
 #define LUMIVARDEN_POSIX_HIVE_DOCUMENT_H
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "byte_buffer.h"
@@ -27,19 +26,25 @@ struct KeyEntry {
     std::uint32_t parent = NoEntry;  // NoEntry for the root
     Span name;                       // the last component, as a section line spells it
     std::uint64_t hash = 0;          // of the whole path, folded
-    // Where a new value line of the key goes: after the last line of its last
-    // section. NoEntry while no section names the key (it is there only as
-    // the parent of others).
-    std::uint32_t valuesEnd = NoEntry;
+    // The key's sections in file order; NoEntry while no section names the
+    // key (it is there only as the parent of others).
+    std::uint32_t firstSection = NoEntry;
+    std::uint32_t lastSection = NoEntry;
 };
 
-struct ValueEntry {
-    std::uint32_t key = 0;
-    std::uint32_t type = 0;
-    std::uint32_t earlier = NoEntry;  // the key's previous line for this name
-    Span line;                        // from the line's first unit to past its last line break
+struct Section {
+    // From the line after the section's own to past its last value line,
+    // which is where a new value of the key goes.
+    Span lines;
+    std::uint32_t next = NoEntry;  // the key's next section
+};
+
+// One value line, as found in its key's sections.
+struct ValueLine {
+    Span line;           // from the line's first unit to past its last line break
     Span name;           // between the quotes, escapes as written; empty for the default value
     std::uint32_t data;  // the first unit of the data: '"', "dword:" or "hex"
+    std::uint32_t type;
 };
 
 struct HiveDocument {
@@ -47,10 +52,9 @@ struct HiveDocument {
 
     // Valid only while `indexed`; an edit clears it.
     bool indexed = false;
-    std::vector<KeyEntry> keys;      // the root first, a parent before its children
-    std::vector<ValueEntry> values;  // in the file's order
-    HashIndex keyIndex;              // path -> key
-    HashIndex valueIndex;            // key and name -> the name's last line, which counts
+    std::vector<KeyEntry> keys;  // the root first, a parent before its children
+    std::vector<Section> sections;
+    HashIndex keyIndex;  // path -> key
 };
 
 // Makes the document a hive with no keys and no values, indexed.
@@ -63,16 +67,21 @@ bool IndexHive(HiveDocument& document);
 // NoEntry when the key (a valid path below the root) is not there.
 std::uint32_t FindKey(const HiveDocument& document, TextView path);
 
-// The value's line that counts, or NoEntry.
-std::uint32_t FindValue(const HiveDocument& document, std::uint32_t key, TextView name);
+// The key's value lines in file order, a name given more than once included.
+std::vector<ValueLine> ValueLinesOf(const HiveDocument& document, std::uint32_t key);
+
+// The line that counts for the name, the last that gives it; false when none does.
+bool FindValue(const HiveDocument& document, std::uint32_t key, TextView name, ValueLine* found);
+
+bool NameIs(const HiveDocument& document, const ValueLine& value, TextView name);
 
 // The path of a key with the spelling of the sections that name it.
 Text KeyPathOf(const HiveDocument& document, std::uint32_t key);
 
-Text ValueNameOf(const HiveDocument& document, const ValueEntry& value);
+Text ValueNameOf(const HiveDocument& document, const ValueLine& value);
 
 // The value's data, decoded from its line.
-Bytes ValueData(const HiveDocument& document, const ValueEntry& value);
+Bytes ValueData(const HiveDocument& document, const ValueLine& value);
 
 // The whole hive as data: keys in the order they first appear, each value in
 // the place and spelling of its first line with the type and data of its last,

@@ -87,10 +87,9 @@ bool AddKey(HiveDocument& document, TextView path) {
 
 bool SetValue(HiveDocument& document, std::uint32_t key, TextView name, std::uint32_t type,
               const std::uint8_t* data, std::size_t size) {
-    const std::uint32_t found = FindValue(document, key, name);
-    if (found != NoEntry) {
+    ValueLine value;
+    if (FindValue(document, key, name, &value)) {
         // The line that counts is rewritten in its own spelling and line end.
-        const ValueEntry& value = document.values[found];
         const TextView ownBreak = BreakBefore(document, value.line.end);
         Text line;
         AppendValueLine(line, ValueNameOf(document, value), type, data, size,
@@ -98,13 +97,14 @@ bool SetValue(HiveDocument& document, std::uint32_t key, TextView name, std::uin
         if (ownBreak.empty()) line.resize(line.size() - Crlf.size());
         return Splice(document, value.line.begin, value.line.end, line);
     }
-    const std::uint32_t at = document.keys[key].valuesEnd;
-    if (at == NoEntry) {  // the key has no section of its own yet
+    const std::uint32_t last = document.keys[key].lastSection;
+    if (last == NoEntry) {  // the key has no section of its own yet
         Text line;
         const TextView lineBreak = BreakBefore(document, UnitCount(document));
         AppendValueLine(line, name, type, data, size, lineBreak.empty() ? Crlf : lineBreak);
         return AppendSections(document, {KeyPathOf(document, key)}, line);
     }
+    const std::uint32_t at = document.sections[last].lines.end;
     const TextView before = BreakBefore(document, at);
     Text line;
     if (before.empty()) line.append(Crlf);  // after a last line without its line end
@@ -112,12 +112,12 @@ bool SetValue(HiveDocument& document, std::uint32_t key, TextView name, std::uin
     return Splice(document, at, at, line);
 }
 
-void DeleteValue(HiveDocument& document, std::uint32_t value) {
+bool DeleteValue(HiveDocument& document, std::uint32_t key, TextView name) {
     std::vector<Span> lines;
-    for (std::uint32_t each = value; each != NoEntry; each = document.values[each].earlier) {
-        lines.push_back(document.values[each].line);
+    for (const ValueLine& value : ValueLinesOf(document, key)) {
+        if (NameIs(document, value, name)) lines.push_back(value.line);
     }
-    std::reverse(lines.begin(), lines.end());
+    if (lines.empty()) return false;
     // One pass that closes every gap, however many lines the name had.
     char* bytes = document.bytes.data();
     std::size_t kept = 2 * std::size_t{lines.front().begin};
@@ -130,6 +130,7 @@ void DeleteValue(HiveDocument& document, std::uint32_t value) {
     }
     document.bytes.Resize(kept);
     document.indexed = false;
+    return true;
 }
 
 }  // namespace lumivarden::host

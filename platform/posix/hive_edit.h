@@ -18,8 +18,9 @@ bool AddKey(HiveDocument& document, TextView path);
 bool SetValue(HiveDocument& document, std::uint32_t key, TextView name, std::uint32_t type,
               const std::uint8_t* data, std::size_t size);
 
-// Removes every line of the value (a name may be given more than once).
-void DeleteValue(HiveDocument& document, std::uint32_t value);
+// Removes every line of the value (a name may be given more than once);
+// false when the key has none.
+bool DeleteValue(HiveDocument& document, std::uint32_t key, TextView name);
 
 }  // namespace lumivarden::host
 

@@ -22,15 +22,6 @@ bool TakeFolded(TextReader& in, std::u16string_view word) {
     return true;
 }
 
-std::size_t LineCount(const ByteBuffer& bytes, std::uint32_t units) {
-    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    std::size_t lines = 0;
-    for (std::size_t at = 2; at < 2 * std::size_t{units}; at += 2) {
-        lines += (data[at] == '\n') & (data[at + 1] == 0);
-    }
-    return lines;
-}
-
 class Indexer {
   public:
     explicit Indexer(HiveDocument& document) : doc_(document) {}
@@ -44,28 +35,26 @@ class Indexer {
         }
         const auto units = static_cast<std::uint32_t>(bytes.size() / 2);
         TextReader in(bytes, 1, units);
-        // Room that no usual file outgrows, so the entries are not moved as
-        // they are added; only the part used is ever touched. No file has
-        // more values than lines, and the value table is sized for them once.
-        doc_.keys.reserve(units / 32);
-        doc_.values.reserve(units / 12);
-        doc_.valueIndex.Reserve(LineCount(bytes, units));
         if (!in.Take(Header) || !in.AtLineEnd()) return false;
         in.TakeLineBreak();
 
-        doc_.keys.push_back(KeyEntry{NoEntry, Span{}, NameHashStart(), NoEntry});
-        std::uint32_t key = NoEntry;  // a value line needs a section before it
+        doc_.keys.push_back(KeyEntry{NoEntry, Span{}, NameHashStart()});
+        Section* section = nullptr;  // a value line needs a section before it
         while (!in.AtEnd()) {
-            const std::uint32_t lineStart = in.Pos();
+            const TextReader lineStart = in;
             in.SkipBlanks();
             if (in.AtLineEnd() || in.Peek() == u';') {
                 in.SkipToLineEnd();
                 in.TakeLineBreak();
             } else if (in.Peek() == u'[') {
+                std::uint32_t key = 0;
                 if (!ReadSection(in, &key)) return false;
-                doc_.keys[key].valuesEnd = in.Pos();
-            } else if (key == NoEntry || !ReadValue(in, key, lineStart)) {
-                return false;
+                section = AddSection(key, in.Pos());
+            } else {
+                in = lineStart;
+                ValueLine value;
+                if (section == nullptr || !ReadValueLine(in, &value)) return false;
+                section->lines.end = value.line.end;
             }
         }
         doc_.indexed = true;
@@ -123,45 +112,22 @@ class Indexer {
             },
             added);
         *key = found != NoEntry ? found : added;
-        if (found == NoEntry) doc_.keys.push_back(KeyEntry{parent, Span{begin, end}, hash, NoEntry});
+        if (found == NoEntry) doc_.keys.push_back(KeyEntry{parent, Span{begin, end}, hash});
         return true;
     }
 
-    // @=data or "name"=data, then blanks, a comment or nothing, and the line's end.
-    bool ReadValue(TextReader& in, std::uint32_t key, std::uint32_t lineStart) {
-        ValueEntry value;
-        value.key = key;
-        value.line.begin = lineStart;
-        if (in.Take(u'@')) {
-            value.name = Span{in.Pos(), in.Pos()};
-        } else if (!ReadQuotedName(in, &value.name.begin, &value.name.end)) {
-            return false;
+    // A section of the key whose value lines start at `begin`.
+    Section* AddSection(std::uint32_t key, std::uint32_t begin) {
+        const auto index = static_cast<std::uint32_t>(doc_.sections.size());
+        doc_.sections.push_back(Section{Span{begin, begin}, NoEntry});
+        KeyEntry& entry = doc_.keys[key];
+        if (entry.lastSection == NoEntry) {
+            entry.firstSection = index;
+        } else {
+            doc_.sections[entry.lastSection].next = index;
         }
-        in.SkipBlanks();
-        if (!in.Take(u'=')) return false;
-        in.SkipBlanks();
-        value.data = in.Pos();
-        if (!ReadValueData(in, &value.type, nullptr) || !in.TakeLineTail()) return false;
-        value.line.end = in.Pos();
-
-        std::size_t length = 0;
-        const std::uint64_t hash = ValueHash(
-            key,
-            HashOfName(NameCursor(doc_.bytes, value.name.begin, value.name.end, true), &length));
-        if (length > MaxValueNameLength) return false;
-        // The last line of a name counts; it keeps the way back to the earlier ones.
-        value.earlier = doc_.valueIndex.Exchange(
-            hash,
-            [&](std::uint32_t each) {
-                const ValueEntry& other = doc_.values[each];
-                return other.key == key &&
-                       SameName(NameCursor(doc_.bytes, other.name.begin, other.name.end, true),
-                                NameCursor(doc_.bytes, value.name.begin, value.name.end, true));
-            },
-            static_cast<std::uint32_t>(doc_.values.size()));
-        doc_.values.push_back(value);
-        doc_.keys[key].valuesEnd = value.line.end;
-        return true;
+        entry.lastSection = index;
+        return &doc_.sections.back();
     }
 
     HiveDocument& doc_;
@@ -172,14 +138,12 @@ class Indexer {
 bool IndexHive(HiveDocument& document) {
     document.indexed = false;
     document.keys.clear();
-    document.values.clear();
+    document.sections.clear();
     document.keyIndex.Clear();
-    document.valueIndex.Clear();
     if (Indexer(document).Run()) return true;
     document.keys.clear();
-    document.values.clear();
+    document.sections.clear();
     document.keyIndex.Clear();
-    document.valueIndex.Clear();
     return false;
 }
 

@@ -1,5 +1,6 @@
 #include "hive_reader.h"
 
+#include "hive_document.h"
 #include "winapi.h"
 
 namespace lumivarden::host {
@@ -134,15 +135,33 @@ bool ReadValueData(TextReader& in, std::uint32_t* type, Bytes* data) {
     return false;  // "-", a deletion, among others
 }
 
+bool ReadValueLine(TextReader& in, ValueLine* value) {
+    value->line.begin = in.Pos();
+    in.SkipBlanks();
+    if (in.Take(u'@')) {
+        value->name = Span{in.Pos(), in.Pos()};
+    } else if (!ReadQuotedName(in, &value->name.begin, &value->name.end)) {
+        return false;
+    }
+    in.SkipBlanks();
+    if (!in.Take(u'=')) return false;
+    in.SkipBlanks();
+    value->data = in.Pos();
+    if (!ReadValueData(in, &value->type, nullptr) || !in.TakeLineTail()) return false;
+    value->line.end = in.Pos();
+    return true;
+}
+
 bool ReadQuotedName(TextReader& in, std::uint32_t* begin, std::uint32_t* end) {
     if (!in.Take(u'"')) return false;
     *begin = in.Pos();
-    while (!in.AtLineEnd()) {
+    std::size_t length = 0;
+    for (; !in.AtLineEnd(); ++length) {
         const char16_t c = in.Peek();
         if (c == u'"') {
             *end = in.Pos();
             in.Advance();
-            return true;
+            return length <= MaxValueNameLength;
         }
         if (c == 0) return false;
         in.Advance();

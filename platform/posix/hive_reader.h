@@ -71,6 +71,13 @@ inline int HexDigit(char16_t c) {
 // data null it only checks.
 bool ReadValueData(TextReader& in, std::uint32_t* type, Bytes* data);
 
+struct ValueLine;
+
+// A value line from its first unit, blanks before it included: @= or
+// "name"=, the data, then blanks, a comment or nothing, and the line's end.
+// The name may be no longer than the platform allows.
+bool ReadValueLine(TextReader& in, ValueLine* value);
+
 // A quoted value name, escapes as written, between the quotes: [begin, end).
 // Only \\ and \" are escapes in a name.
 bool ReadQuotedName(TextReader& in, std::uint32_t* begin, std::uint32_t* end);

@@ -108,11 +108,11 @@ LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDW
     if (status != ERROR_SUCCESS) return status;
     const std::uint32_t found = FindKey(*hive, *path);
     if (found == NoEntry) return ERROR_KEY_DELETED;
-    const std::uint32_t value = FindValue(*hive, found, NameOf(valueName));
-    if (value == NoEntry) return ERROR_FILE_NOT_FOUND;
+    ValueLine value;
+    if (!FindValue(*hive, found, NameOf(valueName), &value)) return ERROR_FILE_NOT_FOUND;
 
-    if (type != nullptr) *type = hive->values[value].type;
-    const Bytes bytes = ValueData(*hive, hive->values[value]);
+    if (type != nullptr) *type = value.type;
+    const Bytes bytes = ValueData(*hive, value);
     const DWORD size = static_cast<DWORD>(bytes.size());
     if (data != nullptr && *dataSize < size) {
         *dataSize = size;
@@ -147,9 +147,7 @@ LONG WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) {
     return UpdateHive([&](HiveDocument& hive, bool* changed) -> LONG {
         const std::uint32_t found = FindKey(hive, *path);
         if (found == NoEntry) return ERROR_KEY_DELETED;
-        const std::uint32_t value = FindValue(hive, found, name);
-        if (value == NoEntry) return ERROR_FILE_NOT_FOUND;
-        DeleteValue(hive, value);
+        if (!DeleteValue(hive, found, name)) return ERROR_FILE_NOT_FOUND;
         *changed = true;
         return ERROR_SUCCESS;
     });
