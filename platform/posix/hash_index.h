@@ -57,7 +57,8 @@ class HashIndex {
         const std::size_t mask = slots_.size() - 1;
         const auto low = static_cast<std::uint32_t>(hash);
         std::size_t at = low & mask;
-        while (slots_[at].entry != NoEntry && (slots_[at].hash != low || !matches(slots_[at].entry)))
+        while (slots_[at].entry != NoEntry &&
+               (slots_[at].hash != low || !matches(slots_[at].entry)))
             at = (at + 1) & mask;
         return at;
     }

@@ -8,6 +8,8 @@ namespace {
 
 // Bytes of one or two hex digits separated by commas; a comma followed by a
 // backslash continues the list on a later line, past blank and comment lines.
+// A continuation that the file's end cuts off is refused: the file was cut
+// short, and a value line added after it would read as its continuation.
 bool ReadHexList(TextReader& in, Bytes* data) {
     in.SkipBlanks();
     if (in.AtLineEnd() || in.Peek() == u';') return true;
@@ -33,7 +35,7 @@ bool ReadHexList(TextReader& in, Bytes* data) {
             in.TakeLineBreak();
             for (;;) {  // the next line that holds anything but a comment
                 in.SkipBlanks();
-                if (in.AtEnd()) return true;
+                if (in.AtEnd()) return false;
                 if (!in.AtLineEnd() && in.Peek() != u';') break;
                 in.SkipToLineEnd();
                 in.TakeLineBreak();

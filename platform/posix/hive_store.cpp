@@ -46,7 +46,8 @@ bool ReadAll(int fd, ByteBuffer* out) {
     }
     std::size_t done = 0;
     for (;;) {
-        if (done == out->size() && !out->Resize(2 * out->size())) return false;  // it grew meanwhile
+        if (done == out->size() && !out->Resize(2 * out->size()))
+            return false;  // it grew meanwhile
         const ssize_t got = read(fd, out->data() + done, out->size() - done);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;

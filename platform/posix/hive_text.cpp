@@ -8,8 +8,7 @@ namespace lumivarden::host {
 
 std::optional<Hive> ParseHive(const std::uint8_t* data, std::size_t size) {
     HiveDocument document;
-    if (!document.bytes.Assign(reinterpret_cast<const char*>(data), size) ||
-        !IndexHive(document)) {
+    if (!document.bytes.Assign(reinterpret_cast<const char*>(data), size) || !IndexHive(document)) {
         return std::nullopt;
     }
     return ToHive(document);

@@ -86,8 +86,8 @@ std::vector<FileFormatCase> MakeCases() {
                "\"d\"=hex:01, \\\n02\n\"e\"=hex:01,\\  \n  02\n",
          Key + "\"a\"=hex:01,02\n\"b\"=hex:01,02\n\"c\"=hex:01,02\n\"d\"=hex:01,02\n"
                "\"e\"=hex:01,02\n"},
-        {"HexListEnds", Key + "\"a\"=hex:01,\n\"b\"=hex:1,2\n\"c\"=hex: 01, 02 \n\"d\"=hex:01,\\\n",
-         Key + "\"a\"=hex:01\n\"b\"=hex:01,02\n\"c\"=hex:01,02\n\"d\"=hex:01\n"},
+        {"HexListEnds", Key + "\"a\"=hex:01,\n\"b\"=hex:1,2\n\"c\"=hex: 01, 02 \n",
+         Key + "\"a\"=hex:01\n\"b\"=hex:01,02\n\"c\"=hex:01,02\n"},
         {"TypeNumbers",
          Key + "\"a\"=hex( 2):41,00,00,00\n\"b\"=hex(100):01\n\"c\"=hex(ffffffff):01\n"
                "\"d\"=hex(0):\n",
@@ -117,6 +117,8 @@ std::vector<FileFormatCase> MakeCases() {
         {"KeyTooDeep", tooDeepKey, std::nullopt, tooDeep},
         {"ValueNameTooLong", Key + "\"" + valueName + "v\"=\"x\"\n\"b\"=\"y\"\n", std::nullopt,
          Key + "\"b\"=\"y\"\n"},
+        {"ContinuationAtTheEnd", Key + "\"z\"=\"x\"\n\"a\"=hex:01,\\\n\n", std::nullopt,
+         Key + "\"z\"=\"x\"\n\"a\"=hex:01\n"},
         {"UnknownEscape", Key + "\"a\"=\"i\\qj\"\n", std::nullopt, Key + "\"a\"=\"iqj\"\n"},
         {"LineBreakEscapeInName", Key + "\"a\\nb\"=\"x\"\n", std::nullopt,
          Key + "\"a\\nb\"=\"x\"\n"},
