@@ -128,6 +128,19 @@ std::string SetAndRead(HKEY key, const WCHAR* name, DWORD type, const Bytes& dat
     return Query(key, name, static_cast<DWORD>(data.size()) + 8);
 }
 
+// A path of "d" keys below the base key that reaches the given level of the
+// tree, counted from HKEY_CURRENT_USER.
+WideText LevelsBelow(const WideText& basePath, int level) {
+    int baseLevels = 1;
+    for (WCHAR c : basePath) baseLevels += c == '\\' ? 1 : 0;
+    WideText path;
+    for (int each = baseLevels; each < level; ++each) {
+        if (!path.empty()) path += TEXT("\\");
+        path += TEXT("d");
+    }
+    return path;
+}
+
 struct Case {
     const char* name;
     bool compared;
@@ -160,6 +173,25 @@ const Case Cases[] = {
      [](Context& c) { return CreateKey(c.base, TEXT("\\Leading")); }},
     {"create with an empty component", true,
      [](Context& c) { return CreateKey(c.base, TEXT("Empty\\\\Component")); }},
+    // The platform's documented limits: 255 characters in a key name, 16,383
+    // in a value name, 512 levels of keys. Wine enforces only the value
+    // name's; the host layer refuses the rest too (ERROR_INVALID_PARAMETER).
+    {"create a key name of 255 characters", true,
+     [](Context& c) { return CreateKey(c.base, WideText(255, 'k')); }},
+    {"create a key name of 256 characters", false,
+     [](Context& c) { return CreateKey(c.base, WideText(256, 'k')); }},
+    {"create a key 512 levels deep", true,
+     [](Context& c) { return CreateKey(c.base, LevelsBelow(c.basePath, 512)); }},
+    {"create a key 513 levels deep", false,
+     [](Context& c) { return CreateKey(c.base, LevelsBelow(c.basePath, 513)); }},
+    {"value name of 16,383 characters", true,
+     [](Context& c) {
+         return SetAndRead(c.base, WideText(16383, 'v').c_str(), REG_BINARY, Bytes(1, 7));
+     }},
+    {"value name of 16,384 characters", true,
+     [](Context& c) {
+         return SetAndRead(c.base, WideText(16384, 'v').c_str(), REG_BINARY, Bytes(1, 7));
+     }},
     {"value set through one spelling, read through another", true,
      [](Context& c) {
          HKEY lower = NULL;
