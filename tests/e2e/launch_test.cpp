@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "file_format_cases.h"
 #include "hive_file.h"
 #include "lamp_driver.h"
 #include "test_support.h"
@@ -113,6 +114,22 @@ TEST_F(LaunchTest, MalformedHiveEndsWith255AndStaysByteIdentical) {
     EXPECT_EQ(launch.out + launch.err, "");
     EXPECT_EQ(ReadFile(HivePath()), malformed);
     EXPECT_TRUE(driver.LogLines().empty());
+}
+
+// Every file of the format table that the reader refuses (beyond the
+// platform's limits, deletion lines, lines the import would skip) ends the
+// launch the same way, the file untouched.
+TEST_F(LaunchTest, EveryRefusedFileFormEndsWith255AndStaysByteIdentical) {
+    std::filesystem::create_directories(Registry());
+    for (const auto& c : testing_support::FileFormatCases()) {
+        if (c.reads) continue;
+        SCOPED_TRACE(c.name);
+        const std::string bytes =
+            testing_support::FileFormatBytes(c, "Software\\LumivardenFormat\\Case");
+        WriteFile(HivePath(), bytes);
+        EXPECT_EQ(Launch().exitStatus, 255);
+        EXPECT_EQ(ReadFile(HivePath()), bytes);
+    }
 }
 
 TEST_F(LaunchTest, RegistryFolderThatIsAFileEndsWith255AndSendsNothing) {

@@ -1,4 +1,5 @@
 // The registry functions of the host layer, over a hive file in a temporary folder.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -227,7 +228,13 @@ TEST_F(RegistryTest, QueriesSeeAnotherProgramsChangeOfTheSameSize) {
                                  6)) +
           2] = '2';
     ASSERT_EQ(after.size(), before.size());
-    WriteFile(HivePath(), after);  // in place: same file, same size
+    // In place, and within the same clock tick as far as the file can tell:
+    // same file, same size, same modification time.
+    struct stat old {};
+    ASSERT_EQ(stat(HivePath().c_str(), &old), 0);
+    WriteFile(HivePath(), after);
+    const timespec times[2] = {old.st_atim, old.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, HivePath().c_str(), times, 0), 0);
     EXPECT_EQ(Get(key, u"v").second, (Bytes{'2', 0, 0, 0}));
     RegCloseKey(key);
 }
@@ -280,6 +287,25 @@ TEST_F(RegistryTest, KeyPathsAreReadAsThePlatformReadsThem) {
 TEST_F(RegistryTest, RefusesWhatTheFileCannotHold) {
     HKEY key = Open(u"A");
     EXPECT_EQ(Set(key, u"line\nbreak", REG_SZ, {0, 0}), ERROR_INVALID_PARAMETER);
+    // The platform's limits, which a file must keep to be read back.
+    EXPECT_EQ(Set(key, std::u16string(16383, u'v').c_str(), REG_SZ, {0, 0}), ERROR_SUCCESS);
+    EXPECT_EQ(Set(key, std::u16string(16384, u'v').c_str(), REG_SZ, {0, 0}),
+              ERROR_INVALID_PARAMETER);
+    HKEY child = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(key, std::u16string(256, u'k').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &child, nullptr),
+              ERROR_INVALID_PARAMETER);
+    std::u16string deep = u"d";
+    for (int level = 3; level <= 513; ++level) deep += u"\\d";  // below A: levels 2 to 513
+    EXPECT_EQ(
+        RegCreateKeyExW(key, deep.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr),
+        ERROR_INVALID_PARAMETER);
+    deep.resize(deep.size() - 2);  // 512 levels
+    ASSERT_EQ(
+        RegCreateKeyExW(key, deep.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr),
+        ERROR_SUCCESS);
+    RegCloseKey(child);
+    ParsedFile();  // and the file reads back
     EXPECT_EQ(RegSetValueExW(key, u"v", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
     RegCloseKey(key);
     EXPECT_EQ(RegCloseKey(reinterpret_cast<HKEY>(&key)), ERROR_INVALID_HANDLE);
