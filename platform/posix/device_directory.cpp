@@ -11,20 +11,6 @@
 
 namespace lumivarden::device {
 
-DeviceDirectory LocateDeviceDirectory() {
-    DeviceDirectory directory;
-    directory.path = host::EnvironmentValue("LUMIVARDEN_DEVICE_DIR");
-    if (!directory.path.empty()) return directory;
-    const std::string runtime = host::EnvironmentValue("XDG_RUNTIME_DIR");
-    if (!runtime.empty() && runtime.front() == '/') {
-        directory.path = runtime + "/lumivarden/devices";
-        return directory;
-    }
-    directory.privateRoot = "/tmp/lumivarden-" + std::to_string(geteuid());
-    directory.path = directory.privateRoot + "/devices";
-    return directory;
-}
-
 bool IsTrusted(const DeviceDirectory& directory) {
     if (directory.privateRoot.empty()) return true;
     struct stat info {};

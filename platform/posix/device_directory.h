@@ -6,18 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "locations.h"
+
 namespace lumivarden::device {
 
-struct DeviceDirectory {
-    std::string path;
-    // "/tmp/lumivarden-<uid>" when no runtime folder is set: shared ground, so it
-    // must be a real folder that the user owns before anything in it is trusted.
-    std::string privateRoot;
-};
-
-// $LUMIVARDEN_DEVICE_DIR, else $XDG_RUNTIME_DIR/lumivarden/devices, else
-// /tmp/lumivarden-<uid>/devices.
-DeviceDirectory LocateDeviceDirectory();
+using host::DeviceDirectory;
+using host::LocateDeviceDirectory;
 
 // Whether the private root, if there is one, is a folder (not a link) owned by the user.
 bool IsTrusted(const DeviceDirectory& directory);

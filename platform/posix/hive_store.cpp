@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <pthread.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 #include "crash_point.h"
 #include "file_descriptor.h"
 #include "folders.h"
+#include "locations.h"
 
 namespace lumivarden::host {
 namespace {
@@ -24,16 +24,6 @@ constexpr const char* HiveFileName = "HKEY_CURRENT_USER.reg";
 constexpr const char* LockFileName = "HKEY_CURRENT_USER.reg.lock";
 constexpr const char* TempFileName = "HKEY_CURRENT_USER.reg.tmp";
 constexpr int LockWaitMilliseconds = 5000;
-
-std::string HomeDirectory() {
-    std::string home = EnvironmentValue("HOME");
-    if (home.empty()) {
-        if (const passwd* entry = getpwuid(geteuid())) {
-            if (entry->pw_dir != nullptr) home = entry->pw_dir;
-        }
-    }
-    return home;
-}
 
 bool ReadAll(int fd, ByteBuffer* out) {
     struct stat info {};
@@ -207,18 +197,6 @@ bool ReplaceHive(int folder, const ByteBuffer& bytes) {
 }
 
 }  // namespace
-
-std::string RegistryDirectory() {
-    std::string directory = EnvironmentValue("LUMIVARDEN_REGISTRY_DIR");
-    if (!directory.empty()) return directory;
-    std::string state = EnvironmentValue("XDG_STATE_HOME");
-    if (state.empty() || state.front() != '/') {  // relative values are to be ignored
-        const std::string home = HomeDirectory();
-        if (home.empty()) return std::string();
-        state = home + "/.local/state";
-    }
-    return state + "/lumivarden/registry";
-}
 
 LONG LoadHive(std::shared_ptr<const HiveDocument>* hive) {
     const std::string directory = RegistryDirectory();

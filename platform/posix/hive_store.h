@@ -1,4 +1,4 @@
-// Where the hive file lives, and the only two ways to touch it: a read, and an
+// The only two ways to touch the hive file: a read, and an
 // update that is atomic and durable.
 #ifndef LUMIVARDEN_POSIX_HIVE_STORE_H
 #define LUMIVARDEN_POSIX_HIVE_STORE_H
@@ -11,10 +11,6 @@
 #include "winapi.h"
 
 namespace lumivarden::host {
-
-// $LUMIVARDEN_REGISTRY_DIR, else $XDG_STATE_HOME/lumivarden/registry, else
-// ~/.local/state/lumivarden/registry. Empty when no home can be found.
-std::string RegistryDirectory();
 
 // The hive as it is on disk, indexed, shared and read-only; a missing file is
 // an empty hive. Fails with ERROR_REGISTRY_CORRUPT when the file cannot be

@@ -8,6 +8,7 @@
 
 #include "hive_file.h"
 #include "hive_store.h"
+#include "locations.h"
 #include "test_support.h"
 #include "winapi.h"
 
