@@ -10,7 +10,7 @@ namespace {
 
 // From this size on, memory is mapped whole: one system call puts every page
 // in place, where touching them one by one would fault on each.
-constexpr std::size_t MappedSize = std::size_t{1} << 20;
+constexpr std::size_t MappedSize = std::size_t{128} << 10;
 
 char* Allocate(std::size_t capacity) {
     if (capacity < MappedSize) return static_cast<char*>(std::malloc(capacity));

@@ -13,21 +13,24 @@ namespace {
 bool ReadHexList(TextReader& in, Bytes* data) {
     in.SkipBlanks();
     if (in.AtLineEnd() || in.Peek() == u';') return true;
-    for (;;) {
-        // Most of a list is "hh," before another byte: taken three units at a time.
-        while (in.Remaining() >= 4 && in.UnitAt(in.Pos() + 2) == u',' &&
-               HexDigit(in.UnitAt(in.Pos() + 3)) >= 0) {
-            const int high = HexDigit(in.Peek());
-            const int low = HexDigit(in.UnitAt(in.Pos() + 1));
-            if ((high | low) < 0) break;
-            if (data != nullptr) data->push_back(static_cast<std::uint8_t>(high * 16 + low));
-            in.Skip(3);
-        }
+    for (;;) {  // at a byte, blanks before it allowed
         in.SkipBlanks();
         std::uint32_t byte = 0;
         if (!in.TakeHexNumber(2, &byte)) return false;
         if (data != nullptr) data->push_back(static_cast<std::uint8_t>(byte));
         if (!in.Take(u',')) return true;
+        // After a comma, most of a list is "hh,": taken three units at a time.
+        const std::uint32_t end = in.Pos() + in.Remaining();
+        std::uint32_t at = in.Pos();
+        for (; end - at >= 3; at += 3) {
+            const char16_t high = in.UnitAt(at);
+            const char16_t low = in.UnitAt(at + 1);
+            if (in.UnitAt(at + 2) != u',' || !IsHexDigit(high) || !IsHexDigit(low)) break;
+            if (data != nullptr) {
+                data->push_back(static_cast<std::uint8_t>(HexDigit(high) * 16 + HexDigit(low)));
+            }
+        }
+        in.Seek(at);
         in.SkipBlanks();
         if (in.Take(u'\\')) {
             in.SkipBlanks();
@@ -158,7 +161,15 @@ bool ReadQuotedName(TextReader& in, std::uint32_t* begin, std::uint32_t* end) {
     if (!in.Take(u'"')) return false;
     *begin = in.Pos();
     std::size_t length = 0;
-    for (; !in.AtLineEnd(); ++length) {
+    for (;; ++length) {
+        // Plain characters, the most of any name, in a tight loop.
+        while (in.Remaining() != 0) {
+            const char16_t c = in.Peek();
+            if (c == u'"' || c == u'\\' || c == u'\r' || c == u'\n' || c == 0) break;
+            in.Advance();
+            ++length;
+        }
+        if (in.AtLineEnd()) return false;
         const char16_t c = in.Peek();
         if (c == u'"') {
             *end = in.Pos();
@@ -166,13 +177,10 @@ bool ReadQuotedName(TextReader& in, std::uint32_t* begin, std::uint32_t* end) {
             return length <= MaxValueNameLength;
         }
         if (c == 0) return false;
+        in.Advance();  // a backslash: only \\ and \" may follow
+        if (in.AtLineEnd() || (in.Peek() != u'\\' && in.Peek() != u'"')) return false;
         in.Advance();
-        if (c == u'\\' && (in.AtLineEnd() || (in.Peek() != u'\\' && in.Peek() != u'"'))) {
-            return false;
-        }
-        if (c == u'\\') in.Advance();
     }
-    return false;
 }
 
 }  // namespace lumivarden::host

@@ -22,6 +22,7 @@ class TextReader {
     std::uint32_t Pos() const { return pos_; }
     std::uint32_t Remaining() const { return end_ - pos_; }
     void Skip(std::uint32_t units) { pos_ += units; }
+    void Seek(std::uint32_t pos) { pos_ = pos; }
     bool AtEnd() const { return pos_ == end_; }
     // The next unit; only when not AtEnd().
     char16_t Peek() const { return UnitAt(pos_); }
@@ -57,6 +58,10 @@ class TextReader {
     std::uint32_t pos_;
     std::uint32_t end_;
 };
+
+inline bool IsHexDigit(char16_t c) {
+    return static_cast<char16_t>(c - u'0') < 10 || static_cast<char16_t>((c | 0x20) - u'a') < 6;
+}
 
 // The value of a hex digit, or -1.
 inline int HexDigit(char16_t c) {

@@ -14,10 +14,7 @@ bool HasLineBreakOrNul(TextView text) {
 
 }  // namespace
 
-char16_t FoldCase(char16_t c) {
-    if (c < 0x80) {
-        return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
-    }
+char16_t FoldCaseBeyondAscii(char16_t c) {
     if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) ||
         (c >= 0x430 && c <= 0x44F)) {
         return static_cast<char16_t>(c - 0x20);

@@ -22,7 +22,11 @@ constexpr std::size_t MaxKeyDepth = 512;
 
 // The letters whose case pairs the registry folds, upper-cased: ASCII,
 // Latin-1, Latin Extended-A, Greek and Cyrillic.
-char16_t FoldCase(char16_t c);
+char16_t FoldCaseBeyondAscii(char16_t c);
+inline char16_t FoldCase(char16_t c) {
+    if (c >= 0x80) return FoldCaseBeyondAscii(c);
+    return static_cast<char16_t>(c - u'a') < 26 ? static_cast<char16_t>(c - 0x20) : c;
+}
 
 bool NamesEqual(TextView a, TextView b);
 
