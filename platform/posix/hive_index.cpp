@@ -35,6 +35,12 @@ class Indexer {
         }
         const auto units = static_cast<std::uint32_t>(bytes.size() / 2);
         TextReader in(bytes, 1, units);
+        // Room that usual files do not outgrow, so that entries are not moved
+        // as they are added: a section line takes some 30 units at least.
+        // Only the part used is ever touched.
+        doc_.keys.reserve(units / 32);
+        doc_.sections.reserve(units / 32);
+        doc_.keyIndex.Reserve(units / 256);
         if (!in.Take(Header) || !in.AtLineEnd()) return false;
         in.TakeLineBreak();
 

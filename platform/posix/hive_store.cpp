@@ -30,7 +30,7 @@ bool ReadAll(int fd, ByteBuffer* out) {
     if (fstat(fd, &info) != 0) return false;
     // One byte more than the file holds, so that a file that has not grown is
     // read in one go, and room for an edit to grow it in place.
-    if (!out->Reserve(static_cast<std::size_t>(info.st_size) + std::size_t{64} * 1024) ||
+    if (!out->Reserve(static_cast<std::size_t>(info.st_size) + std::size_t{16} * 1024) ||
         !out->Resize(static_cast<std::size_t>(info.st_size) + 1)) {
         return false;
     }
