@@ -1,6 +1,6 @@
-// A growable run of bytes that, unlike std::string, is not zeroed before a
-// file is read into it, and whose large allocations come from the kernel with
-// their pages already in place rather than faulted in one at a time.
+// A growable run of bytes that, unlike std::string, is not zeroed by us before
+// a file is read into it, and whose large allocations come from the kernel
+// with their pages already in place (page_memory.h).
 #ifndef LUMIVARDEN_POSIX_BYTE_BUFFER_H
 #define LUMIVARDEN_POSIX_BYTE_BUFFER_H
 

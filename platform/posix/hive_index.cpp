@@ -40,7 +40,7 @@ class Indexer {
         // Only the part used is ever touched.
         doc_.keys.reserve(units / 32);
         doc_.sections.reserve(units / 32);
-        doc_.keyIndex.Reserve(units / 256);
+        if (!doc_.keyIndex.Reserve(units / 256)) return false;
         if (!in.Take(Header) || !in.AtLineEnd()) return false;
         in.TakeLineBreak();
 
@@ -117,6 +117,7 @@ class Indexer {
                                 NameCursor(doc_.bytes, begin, end, false));
             },
             added);
+        if (found == NoRoom) return false;
         *key = found != NoEntry ? found : added;
         if (found == NoEntry) doc_.keys.push_back(KeyEntry{parent, Span{begin, end}, hash});
         return true;

@@ -1,0 +1,22 @@
+// Memory for the hive's large arrays: zeroed, and from 2 MiB on mapped whole in
+// huge pages where the kernel allows, put in place with one system call.
+// Touching thousands of small pages one by one costs more than reading the
+// file (in virtual machines above all, where each first touch of a page and
+// each TLB miss is dear).
+#ifndef LUMIVARDEN_POSIX_PAGE_MEMORY_H
+#define LUMIVARDEN_POSIX_PAGE_MEMORY_H
+
+#include <cstddef>
+
+namespace lumivarden::host {
+
+// The size an allocation of `size` bytes really takes, at least `size`.
+std::size_t PageMemorySize(std::size_t size);
+
+// Null when memory runs out.
+void* AllocatePageMemory(std::size_t size);
+void FreePageMemory(void* data, std::size_t size);
+
+}  // namespace lumivarden::host
+
+#endif
