@@ -1,5 +1,7 @@
 // Checks and indexes the whole hive file in one pass over its text, with hash
 // look-ups for keys and names, so the cost grows with the file's size alone.
+#include <algorithm>
+
 #include "hive_document.h"
 #include "hive_reader.h"
 
@@ -81,23 +83,50 @@ class Indexer {
         }
         if (close == NoEntry) return false;
         TextReader name(doc_.bytes, begin, close);
-        if (!TakeFolded(name, RootNames[0]) && !TakeFolded(name, RootNames[1])) return false;
-        *key = 0;
-        if (name.AtEnd()) return in.TakeLineBreak();
-        if (!name.Take(u'\\') || name.Take(u'\\')) return false;
-        std::size_t depth = 0;
-        while (!name.AtEnd()) {
+        std::size_t steps = SharedSteps(begin, close);
+        if (steps == 0) {  // nothing in common with the last section: the root first
+            if (!TakeFolded(name, RootNames[0]) && !TakeFolded(name, RootNames[1])) return false;
+            path_.assign(1, Step{name.Pos() - begin, 0, 0});
+            steps = 1;
+        } else {
+            path_.resize(steps);
+            name.Seek(begin + path_.back().end);
+        }
+        if (steps == 1 && !name.AtEnd() && (!name.Take(u'\\') || name.Take(u'\\'))) return false;
+        for (Step step = path_.back(); !name.AtEnd(); name.Take(u'\\')) {
             const std::uint32_t start = name.Pos();
             while (!name.AtEnd() && name.Peek() != u'\\') {
                 if (name.Peek() == 0) return false;
                 name.Advance();
             }
-            if (name.Pos() > start) {
-                if (++depth > MaxKeyDepth || !AddKey(key, start, name.Pos())) return false;
-            }
-            name.Take(u'\\');
+            if (name.Pos() == start) continue;
+            if (++step.depth > MaxKeyDepth || !AddKey(&step.key, start, name.Pos())) return false;
+            step.end = name.Pos() - begin;
+            path_.push_back(step);
         }
+        previous_ = Span{begin, close};
+        *key = path_.back().key;
         return in.TakeLineBreak();
+    }
+
+    // How many steps of the last section's path (the root, then each key)
+    // this section's name [begin, close) spells the same, unit for unit, up
+    // to where a key's name ends in both. Exports list a key's children after
+    // it, so most of a name is found this way, without hashing.
+    std::size_t SharedSteps(std::uint32_t begin, std::uint32_t close) const {
+        if (path_.empty()) return 0;
+        const TextReader text(doc_.bytes, 0, 0);
+        const std::uint32_t length = std::min(close - begin, previous_.end - previous_.begin);
+        std::uint32_t same = 0;
+        while (same < length && text.UnitAt(begin + same) == text.UnitAt(previous_.begin + same))
+            ++same;
+        std::size_t steps = path_.size();
+        while (steps > 0) {
+            const std::uint32_t end = path_[steps - 1].end;
+            if (end <= same && (begin + end == close || text.UnitAt(begin + end) == u'\\')) break;
+            --steps;
+        }
+        return steps;
     }
 
     // Finds or adds the child of *key named by the text [begin, end).
@@ -136,6 +165,16 @@ class Indexer {
         entry.lastSection = index;
         return &doc_.sections.back();
     }
+
+    // The last section's path: where each step's name ends (counted from the
+    // start of the section's name), the key it names and its depth.
+    struct Step {
+        std::uint32_t end;
+        std::uint32_t key;
+        std::size_t depth;
+    };
+    std::vector<Step> path_;
+    Span previous_;
 
     HiveDocument& doc_;
 };

@@ -49,6 +49,12 @@ bool ReadHexList(TextReader& in, Bytes* data) {
     }
 }
 
+// The characters that end a run of plain ones in a name: '"', '\\', line
+// breaks and NUL.
+bool EndsPlainName(char16_t c) {
+    return c <= u'\\' && (c == u'"' || c == u'\\' || c == u'\r' || c == u'\n' || c == 0);
+}
+
 bool ReadQuotedData(TextReader& in, Bytes* data) {
     if (!in.Take(u'"')) return false;
     while (!in.AtLineEnd()) {
@@ -163,12 +169,12 @@ bool ReadQuotedName(TextReader& in, std::uint32_t* begin, std::uint32_t* end) {
     std::size_t length = 0;
     for (;; ++length) {
         // Plain characters, the most of any name, in a tight loop.
-        while (in.Remaining() != 0) {
-            const char16_t c = in.Peek();
-            if (c == u'"' || c == u'\\' || c == u'\r' || c == u'\n' || c == 0) break;
-            in.Advance();
-            ++length;
-        }
+        const std::uint32_t start = in.Pos();
+        const std::uint32_t stop = start + in.Remaining();
+        std::uint32_t at = start;
+        while (at != stop && !EndsPlainName(in.UnitAt(at))) ++at;
+        length += at - start;
+        in.Seek(at);
         if (in.AtLineEnd()) return false;
         const char16_t c = in.Peek();
         if (c == u'"') {

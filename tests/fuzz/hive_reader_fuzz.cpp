@@ -10,6 +10,7 @@
 #include "hive_document.h"
 #include "hive_edit.h"
 #include "hive_text.h"
+#include "little_endian.h"
 #include "winapi.h"
 
 namespace {
@@ -35,11 +36,47 @@ void Difference(const ByteBuffer& before, const ByteBuffer& after, std::size_t* 
     }
 }
 
+// The key that a section's own line names, looked up afresh: each section is
+// indexed under the key its text names, however the indexer got there.
+void CheckSectionsNameTheirKeys(const HiveDocument& document) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(document.bytes.data());
+    const auto unit = [&](std::uint32_t at) { return LoadLe16(bytes + 2 * std::size_t{at}); };
+    for (std::uint32_t key = 0; key < document.keys.size(); ++key) {
+        for (std::uint32_t each = document.keys[key].firstSection; each != NoEntry;
+             each = document.sections[each].next) {
+            std::uint32_t end = document.sections[each].lines.begin;  // past the section's line
+            while (end > 0 && (unit(end - 1) == u'\n' || unit(end - 1) == u'\r')) --end;
+            std::uint32_t start = end;
+            while (start > 0 && unit(start - 1) != u'\n' && unit(start - 1) != u'\r') --start;
+            Text line;
+            for (std::uint32_t at = start; at < end; ++at) line.push_back(unit(at));
+            const std::size_t open = line.find(u'[');
+            const std::size_t close = line.rfind(u']');
+            Check(open != Text::npos && close != Text::npos && close > open);
+            const Text name = line.substr(open + 1, close - open - 1);
+            const std::size_t slash = name.find(u'\\');
+            Text path;
+            if (slash != Text::npos) {
+                for (std::size_t from = slash + 1; from <= name.size();) {
+                    std::size_t to = name.find(u'\\', from);
+                    if (to == Text::npos) to = name.size();
+                    if (to > from)
+                        path +=
+                            (path.empty() ? Text() : Text(u"\\")) + name.substr(from, to - from);
+                    from = to + 1;
+                }
+            }
+            Check(FindKey(document, path) == key);
+        }
+    }
+}
+
 void CheckOneEdit(const std::uint8_t* data, std::size_t size) {
     HiveDocument before;
     HiveDocument after;
     Check(before.bytes.Assign(reinterpret_cast<const char*>(data), size) && IndexHive(before));
     Check(after.bytes.Assign(reinterpret_cast<const char*>(data), size) && IndexHive(after));
+    CheckSectionsNameTheirKeys(before);
     Hive expected = ToHive(before);
 
     const std::uint8_t choice = data[size - 1];

@@ -97,6 +97,15 @@ std::vector<FileFormatCase> MakeCases() {
          Key + "@=\"z\"\n\"b\"=\"y\"\n"},
         {"Escapes", Key + "\"a\\\\b\"=\"c\\\"d\"\n\"e\"=\"f\\ng\"\n",
          Key + "\"a\\\\b\"=\"c\\\"d\"\n\"e\"=\"f\\ng\"\n"},
+        // Neighbouring sections that spell the start of their names alike.
+        {"NeighbourSections",
+         "[HKEY_CURRENT_USER\\$P\\A\\B]\n\"a\"=\"1\"\n[HKEY_CURRENT_USER\\$P\\A\\BC]\n\"b\"=\"2\"\n"
+         "[HKEY_CURRENT_USER\\$P\\a\\b]\n\"c\"=\"3\"\n[HKEY_CURRENT_USER\\$P\\A\\\\B\\]\n\"d\"="
+         "\"4\"\n" +
+             Key + "\"e\"=\"5\"\n",
+         Key + "\"e\"=\"5\"\n\n[HKEY_CURRENT_USER\\$P\\A]\n\n[HKEY_CURRENT_USER\\$P\\A\\B]\n"
+               "\"a\"=\"1\"\n\"c\"=\"3\"\n\"d\"=\"4\"\n\n[HKEY_CURRENT_USER\\$P\\A\\BC]\n\"b\"="
+               "\"2\"\n"},
         {"NameGivenTwice", Key + "\"a\"=\"1\"\n\"A\"=\"2\"\n", Key + "\"a\"=\"2\"\n"},
         {"SectionGivenTwice",
          Key + "\"a\"=\"1\"\n[HKEY_CURRENT_USER\\$P\\G]\n" + Key + "\"b\"=\"2\"\n",
