@@ -8,41 +8,56 @@
 namespace lumivarden::host {
 namespace {
 
+constexpr std::size_t SmallPage = 4096;
 constexpr std::size_t HugePage = std::size_t{2} << 20;
+// Below this, memory comes from malloc, page by page as it is touched.
+constexpr std::size_t MappedFrom = std::size_t{128} << 10;
+// Above this, huge pages: a whole one is taken however little of it is used,
+// and from here on that keeps memory within twice what is asked for.
+constexpr std::size_t HugeAbove = std::size_t{1280} << 10;
 
 std::size_t RoundUp(std::size_t size, std::size_t step) {
     return (size + step - 1) / step * step;
 }
 
-}  // namespace
-
-std::size_t PageMemorySize(std::size_t size) {
-    return size < HugePage ? size : RoundUp(size, HugePage);
-}
-
-void* AllocatePageMemory(std::size_t size) {
-    if (size < HugePage) return std::calloc(size != 0 ? size : 1, 1);
-    // Aligned to a huge page, which the kernel needs to use one.
-    const std::size_t mappedSize = PageMemorySize(size);
-    void* mapped = mmap(nullptr, mappedSize + HugePage, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+// A mapping of `size` bytes (a multiple of `alignment`) that starts on a
+// multiple of `alignment`, its pages put in place.
+void* Map(std::size_t size, std::size_t alignment) {
+    const std::size_t extra = alignment > SmallPage ? alignment : 0;
+    void* mapped =
+        mmap(nullptr, size + extra, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) return nullptr;
     char* start = static_cast<char*>(mapped);
-    const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(start);
-    char* aligned = start + (RoundUp(address, HugePage) - address);
-    if (aligned != start) munmap(start, static_cast<std::size_t>(aligned - start));
-    char* end = aligned + mappedSize;
-    munmap(end, static_cast<std::size_t>(start + mappedSize + HugePage - end));
-    madvise(aligned, mappedSize, MADV_HUGEPAGE);
+    char* aligned = start;
+    if (extra != 0) {
+        const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(start);
+        aligned += RoundUp(address, alignment) - address;
+        if (aligned != start) munmap(start, static_cast<std::size_t>(aligned - start));
+        char* end = aligned + size;
+        munmap(end, static_cast<std::size_t>(start + size + extra - end));
+        madvise(aligned, size, MADV_HUGEPAGE);  // where the kernel allows
+    }
 #ifdef MADV_POPULATE_WRITE
-    madvise(aligned, mappedSize, MADV_POPULATE_WRITE);  // older kernels: faulted in as used
+    madvise(aligned, size, MADV_POPULATE_WRITE);  // older kernels: faulted in as used
 #endif
     return aligned;
 }
 
+}  // namespace
+
+std::size_t PageMemorySize(std::size_t size) {
+    if (size < MappedFrom) return size;
+    return size <= HugeAbove ? RoundUp(size, SmallPage) : RoundUp(size, HugePage);
+}
+
+void* AllocatePageMemory(std::size_t size) {
+    if (size < MappedFrom) return std::calloc(size != 0 ? size : 1, 1);
+    return Map(PageMemorySize(size), size <= HugeAbove ? SmallPage : HugePage);
+}
+
 void FreePageMemory(void* data, std::size_t size) {
     if (data == nullptr) return;
-    if (size < HugePage) {
+    if (size < MappedFrom) {
         std::free(data);
     } else {
         munmap(data, PageMemorySize(size));

@@ -1,5 +1,6 @@
-// Memory for the hive's large arrays: zeroed, and from 2 MiB on mapped whole in
-// huge pages where the kernel allows, put in place with one system call.
+// Memory for the hive's large arrays: zeroed; from 128 KiB on mapped whole and
+// put in place with one system call, from 1.25 MiB on in huge pages where the
+// kernel allows.
 // Touching thousands of small pages one by one costs more than reading the
 // file (in virtual machines above all, where each first touch of a page and
 // each TLB miss is dear).
@@ -10,7 +11,8 @@
 
 namespace lumivarden::host {
 
-// The size an allocation of `size` bytes really takes, at least `size`.
+// The size an allocation of `size` bytes really takes, at least `size`; the
+// same again for that size.
 std::size_t PageMemorySize(std::size_t size);
 
 // Null when memory runs out.
