@@ -12,7 +12,7 @@ ByteBuffer::~ByteBuffer() {
 
 bool ByteBuffer::Reserve(std::size_t capacity) {
     if (capacity <= capacity_) return true;
-    auto* grown = static_cast<char*>(AllocatePageMemory(capacity));
+    auto* grown = static_cast<char*>(AllocatePageMemory(capacity, false));
     if (grown == nullptr) return false;
     if (size_ != 0) std::memcpy(grown, data_, size_);
     FreePageMemory(data_, capacity_);

@@ -89,7 +89,7 @@ class HashIndex {
     }
 
     bool Resize(std::size_t size) {
-        auto* slots = static_cast<Slot*>(AllocatePageMemory(size * sizeof(Slot)));
+        auto* slots = static_cast<Slot*>(AllocatePageMemory(size * sizeof(Slot), true));
         if (slots == nullptr) return false;
         const std::size_t mask = size - 1;
         for (std::size_t each = 0; each < size_; ++each) {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -25,24 +26,25 @@ constexpr const char* LockFileName = "HKEY_CURRENT_USER.reg.lock";
 constexpr const char* TempFileName = "HKEY_CURRENT_USER.reg.tmp";
 constexpr int LockWaitMilliseconds = 5000;
 
-bool ReadAll(int fd, ByteBuffer* out) {
-    struct stat info {};
-    if (fstat(fd, &info) != 0) return false;
-    // One byte more than the file holds, so that a file that has not grown is
-    // read in one go, and room for an edit to grow it in place.
-    if (!out->Reserve(static_cast<std::size_t>(info.st_size) + std::size_t{16} * 1024) ||
-        !out->Resize(static_cast<std::size_t>(info.st_size) + 1)) {
+// The whole file, of the size fstat gave. A read that returns less than it
+// asked for has met the end of the (regular) file; asking for one byte more
+// than the file holds ends a file that has not grown in one read.
+bool ReadAll(int fd, off_t size, ByteBuffer* out) {
+    // Room for an edit to grow the bytes in place, too.
+    if (!out->Reserve(static_cast<std::size_t>(size) + std::size_t{16} * 1024) ||
+        !out->Resize(static_cast<std::size_t>(size) + 1)) {
         return false;
     }
     std::size_t done = 0;
     for (;;) {
         if (done == out->size() && !out->Resize(2 * out->size()))
             return false;  // it grew meanwhile
-        const ssize_t got = read(fd, out->data() + done, out->size() - done);
+        const std::size_t wanted = out->size() - done;
+        const ssize_t got = read(fd, out->data() + done, wanted);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
-        if (got == 0) break;
         done += static_cast<std::size_t>(got);
+        if (static_cast<std::size_t>(got) < wanted) break;
     }
     out->Resize(done);
     return true;
@@ -79,23 +81,23 @@ FileDescriptor OpenFolder(std::string directory) {
     return fd;
 }
 
-// Whether the file holds exactly these bytes. Compared rather than trusted to
-// its size and time, which a same-size rewrite within one clock tick keeps.
-bool FileHolds(int fd, const ByteBuffer& bytes) {
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || static_cast<std::size_t>(info.st_size) != bytes.size()) {
-        return false;
-    }
+// Whether the file, of the size fstat gave, holds exactly these bytes.
+// Compared rather than trusted to its size and time, which a same-size
+// rewrite within one clock tick keeps. Each read asks for one byte more than
+// should be left, so that a file that has not grown ends in the same read.
+bool FileHolds(int fd, off_t size, const ByteBuffer& bytes) {
+    if (static_cast<std::size_t>(size) != bytes.size()) return false;
     char chunk[64 * 1024];
     for (std::size_t done = 0;;) {
-        const ssize_t got = pread(fd, chunk, sizeof chunk, static_cast<off_t>(done));
+        const std::size_t wanted = std::min(sizeof chunk, bytes.size() - done + 1);
+        const ssize_t got = pread(fd, chunk, wanted, static_cast<off_t>(done));
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return got == 0 && done == bytes.size();
-        if (done + static_cast<std::size_t>(got) > bytes.size() ||
+        if (got < 0 || done + static_cast<std::size_t>(got) > bytes.size() ||
             std::memcmp(chunk, bytes.data() + done, static_cast<std::size_t>(got)) != 0) {
             return false;
         }
         done += static_cast<std::size_t>(got);
+        if (static_cast<std::size_t>(got) < wanted) return done == bytes.size();
     }
 }
 
@@ -139,11 +141,11 @@ LONG LoadHiveFrom(int folder, const std::string& directory, std::shared_ptr<Hive
         return ERROR_REGISTRY_IO_FAILED;  // another user's hive is not ours to trust or replace
     }
     if (cache.document && cache.directory == directory &&
-        FileHolds(fd.get(), cache.document->bytes)) {
+        FileHolds(fd.get(), info.st_size, cache.document->bytes)) {
         document = cache.document;
     } else {
         ForgetCache();
-        if (!ReadAll(fd.get(), &document->bytes)) return ERROR_REGISTRY_IO_FAILED;
+        if (!ReadAll(fd.get(), info.st_size, &document->bytes)) return ERROR_REGISTRY_IO_FAILED;
     }
     if (!document->indexed && !IndexHive(*document)) {
         ForgetCache();

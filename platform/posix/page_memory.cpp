@@ -50,8 +50,10 @@ std::size_t PageMemorySize(std::size_t size) {
     return size <= HugeAbove ? RoundUp(size, SmallPage) : RoundUp(size, HugePage);
 }
 
-void* AllocatePageMemory(std::size_t size) {
-    if (size < MappedFrom) return std::calloc(size != 0 ? size : 1, 1);
+void* AllocatePageMemory(std::size_t size, bool zeroed) {
+    if (size < MappedFrom) {
+        return zeroed ? std::calloc(size != 0 ? size : 1, 1) : std::malloc(size != 0 ? size : 1);
+    }
     return Map(PageMemorySize(size), size <= HugeAbove ? SmallPage : HugePage);
 }
 

@@ -1,4 +1,4 @@
-// Memory for the hive's large arrays: zeroed; from 128 KiB on mapped whole and
+// Memory for the hive's large arrays: from 128 KiB on mapped whole (zeroed) and
 // put in place with one system call, from 1.25 MiB on in huge pages where the
 // kernel allows.
 // Touching thousands of small pages one by one costs more than reading the
@@ -15,8 +15,8 @@ namespace lumivarden::host {
 // same again for that size.
 std::size_t PageMemorySize(std::size_t size);
 
-// Null when memory runs out.
-void* AllocatePageMemory(std::size_t size);
+// Null when memory runs out. Smaller sizes are zeroed only when asked to be.
+void* AllocatePageMemory(std::size_t size, bool zeroed);
 void FreePageMemory(void* data, std::size_t size);
 
 }  // namespace lumivarden::host

@@ -21,7 +21,7 @@ TEST(PageMemoryTest, EverySizeClassIsZeroedUsableAndGivenBack) {
         const std::size_t taken = PageMemorySize(size);
         EXPECT_GE(taken, size);
         EXPECT_EQ(PageMemorySize(taken), taken);  // freeing by either size frees the same
-        auto* bytes = static_cast<unsigned char*>(AllocatePageMemory(size));
+        auto* bytes = static_cast<unsigned char*>(AllocatePageMemory(size, true));
         ASSERT_NE(bytes, nullptr);
         EXPECT_TRUE(std::all_of(bytes, bytes + taken, [](unsigned char b) { return b == 0; }));
         std::memset(bytes, 0xA5, taken);
