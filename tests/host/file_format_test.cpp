@@ -4,30 +4,27 @@
 #include <gtest/gtest.h>
 
 #include "file_format_cases.h"
-#include "hive_text.h"
+#include "hive_file.h"
 
 namespace {
 
 using lumivarden::host::Hive;
 using testing_support::FileFormatCase;
 
-std::optional<Hive> Parse(const std::string& bytes) {
-    return lumivarden::host::ParseHive(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                       bytes.size());
-}
-
 class FileFormatTest : public ::testing::TestWithParam<FileFormatCase> {};
 
 TEST_P(FileFormatTest, ReadsAsTheTableSays) {
     const FileFormatCase& c = GetParam();
     const std::string path = testing_support::CasePath(c);
-    const std::optional<Hive> read = Parse(testing_support::FileFormatBytes(c, path));
+    const std::optional<Hive> read =
+        testing_support::ParseHiveBytes(testing_support::FileFormatBytes(c, path));
     if (!c.reads) {
         EXPECT_FALSE(read.has_value());
         return;
     }
     ASSERT_TRUE(read.has_value());
-    const std::optional<Hive> expected = Parse(testing_support::ExportBytes(*c.reads, path));
+    const std::optional<Hive> expected =
+        testing_support::ParseHiveBytes(testing_support::ExportBytes(*c.reads, path));
     ASSERT_TRUE(expected.has_value()) << "the expected export does not parse";
     EXPECT_EQ(testing_support::Branch(*read, path), testing_support::Branch(*expected, path));
 }

@@ -1,23 +1,24 @@
 #include "hive_file.h"
 
 #include "hive_text.h"
+#include "little_endian.h"
 #include "test_support.h"
 #include "winapi.h"
 
 namespace testing_support {
 
-std::optional<lumivarden::host::Hive> ReadHiveFile(const std::string& path) {
-    const std::string bytes = ReadFile(path);
+std::optional<lumivarden::host::Hive> ParseHiveBytes(const std::string& bytes) {
     return lumivarden::host::ParseHive(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                        bytes.size());
 }
 
+std::optional<lumivarden::host::Hive> ReadHiveFile(const std::string& path) {
+    return ParseHiveBytes(ReadFile(path));
+}
+
 lumivarden::host::Bytes Utf16Bytes(std::u16string_view text, bool withNul) {
     lumivarden::host::Bytes bytes;
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<std::uint8_t>(c));
-        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
+    lumivarden::host::AppendUtf16(bytes, text);
     if (withNul) bytes.insert(bytes.end(), {0, 0});
     return bytes;
 }

@@ -8,6 +8,9 @@
 
 namespace testing_support {
 
+// The hive in a file's bytes, or nothing when they do not parse.
+std::optional<lumivarden::host::Hive> ParseHiveBytes(const std::string& bytes);
+
 // The hive stored in a file, or nothing when the file does not parse.
 std::optional<lumivarden::host::Hive> ReadHiveFile(const std::string& path);
 

@@ -6,18 +6,13 @@
 #include <gtest/gtest.h>
 
 #include "file_format_cases.h"
-#include "hive_text.h"
+#include "hive_file.h"
 #include "wine.h"
 
 namespace {
 
 using lumivarden::host::Hive;
 using testing_support::FileFormatCase;
-
-std::optional<Hive> Parse(const std::string& bytes) {
-    return lumivarden::host::ParseHive(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                       bytes.size());
-}
 
 // The export's lines after its header, blank ones left out: for branches the
 // host layer refuses, which only the text can show.
@@ -52,8 +47,8 @@ TEST(FileFormatConformanceTest, ImportReadsEachFileAsTheTableSays) {
                                          : testing_support::HiveFileBytes("");
         const std::string expected =
             testing_support::ExportBytes(c.importLeaves ? *c.importLeaves : *c.reads, path);
-        const std::optional<Hive> exportedHive = Parse(exported);
-        const std::optional<Hive> expectedHive = Parse(expected);
+        const std::optional<Hive> exportedHive = testing_support::ParseHiveBytes(exported);
+        const std::optional<Hive> expectedHive = testing_support::ParseHiveBytes(expected);
         if (exportedHive && expectedHive) {
             EXPECT_EQ(testing_support::Branch(*exportedHive, path),
                       testing_support::Branch(*expectedHive, path))
