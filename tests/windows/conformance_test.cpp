@@ -31,6 +31,8 @@ TEST(ConformanceTest, HostRegistryAnswersAsThePlatformDoes) {
         testing_support::RunToEnd({LUMIVARDEN_CONFORMANCE, key},
                                   {"LUMIVARDEN_REGISTRY_DIR=" + work / "registry"}, work.path());
     const auto platform = testing_wine::Run({testing_wine::ConformanceProgram(), key}, work.path());
+    // Its keys go beyond the platform's documented limits, which Wine allows.
+    testing_wine::Run({"reg", "delete", "HKEY_CURRENT_USER\\" + key, "/f"}, work.path());
     ASSERT_EQ(host.exitStatus, 0) << host.err;
     ASSERT_EQ(platform.exitStatus, 0) << platform.err;
 

@@ -28,6 +28,11 @@ class HiveTravelTest : public ::testing::Test {
         if (const auto why = testing_wine::Unavailable()) GTEST_SKIP() << *why;
     }
 
+    void TearDown() override {
+        if (testing_wine::Unavailable()) return;
+        testing_wine::Run({"reg", "delete", "HKEY_CURRENT_USER\\" + travelKey, "/f"}, work.path());
+    }
+
     HKEY OpenHostKey(const std::string& path) {
         HKEY key = nullptr;
         EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Widen(path).c_str(), 0, nullptr, 0,
