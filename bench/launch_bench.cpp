@@ -237,17 +237,22 @@ int main(int argc, char** argv) {
     std::printf("peak memory beyond the floor: %.0f KiB (no driver)\n",
                 Median(cases[1].rssKiB) - Median(cases[0].rssKiB));
     // Cases 4 to 7 are the hives, in the order of hiveSizes.
-    std::printf("\n%-38s %10s %12s %14s %18s\n", "hive", "file KiB", "us beyond", "us per MB",
-                "memory / file size");
+    // What each is to stay within, as times the floor (none for the smallest).
+    const double targets[] = {0, 2, 10, 5};
+    std::printf("\n%-38s %10s %12s %14s %10s %8s %18s\n", "hive", "file KiB", "us beyond",
+                "us per MB", "x floor", "target", "memory / file size");
     for (std::size_t h = 0; h < hiveSizes.size(); ++h) {
         const Case& c = cases[4 + h];
         const double megabytes = static_cast<double>(hiveSizes[h].second) / (1 << 20);
         const double beyond = Median(c.wall) - floorWall;
-        std::printf("%-38s %10.0f %12.0f %14.0f %18.2f\n", c.name.c_str(),
-                    hiveSizes[h].second / 1024.0, beyond, beyond / megabytes,
-                    (Median(c.rssKiB) - Median(cases[0].rssKiB)) * 1024 /
-                        static_cast<double>(hiveSizes[h].second));
+        std::printf(
+            "%-38s %10.0f %12.0f %14.0f %10.2f %8s %18.2f\n", c.name.c_str(),
+            hiveSizes[h].second / 1024.0, beyond, beyond / megabytes, Median(c.wall) / floorWall,
+            targets[h] > 0 ? ("<= " + std::to_string(static_cast<int>(targets[h]))).c_str() : "-",
+            (Median(c.rssKiB) - Median(cases[0].rssKiB)) * 1024 /
+                static_cast<double>(hiveSizes[h].second));
     }
+    std::printf("(memory / file size: to stay within 2 for hives of a megabyte and more)\n");
     std::printf("\n");
     std::printf("stripped host program: %lld bytes\n", StrippedSize(program));
     for (const Case& c : cases) {
