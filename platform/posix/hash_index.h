@@ -40,14 +40,12 @@ class HashIndex {
     // NoEntry (NoRoom when memory runs out).
     template <class Matches>
     std::uint32_t FindOrAdd(std::uint64_t hash, Matches matches, std::uint32_t entry) {
-        return Put(hash, matches, entry, false);
-    }
-
-    // Puts `entry` in the place of the one that matches, returning that one;
-    // when there is none, adds `entry` and returns NoEntry (or NoRoom).
-    template <class Matches>
-    std::uint32_t Exchange(std::uint64_t hash, Matches matches, std::uint32_t entry) {
-        return Put(hash, matches, entry, true);
+        if (2 * (count_ + 1) > size_ && !Resize(size_ == 0 ? 16 : 2 * size_)) return NoRoom;
+        Slot& slot = slots_[SlotOf(hash, matches)];
+        if (slot.entry != 0) return slot.entry - 1;
+        slot = Slot{entry + 1, static_cast<std::uint32_t>(hash)};
+        ++count_;
+        return NoEntry;
     }
 
     // Room for this many entries without growing; false when memory runs out.
@@ -72,20 +70,6 @@ class HashIndex {
         while (slots_[at].entry != 0 && (slots_[at].hash != low || !matches(slots_[at].entry - 1)))
             at = (at + 1) & mask;
         return at;
-    }
-
-    template <class Matches>
-    std::uint32_t Put(std::uint64_t hash, Matches matches, std::uint32_t entry, bool replace) {
-        if (2 * (count_ + 1) > size_ && !Resize(size_ == 0 ? 16 : 2 * size_)) return NoRoom;
-        Slot& slot = slots_[SlotOf(hash, matches)];
-        if (slot.entry == 0) {
-            slot = Slot{entry + 1, static_cast<std::uint32_t>(hash)};
-            ++count_;
-            return NoEntry;
-        }
-        const std::uint32_t found = slot.entry - 1;
-        if (replace) slot.entry = entry + 1;
-        return found;
     }
 
     bool Resize(std::size_t size) {

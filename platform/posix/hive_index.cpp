@@ -1,5 +1,5 @@
 // Checks and indexes the whole hive file in one pass over its text, with hash
-// look-ups for keys and names, so the cost grows with the file's size alone.
+// look-ups for keys, so the cost grows with the file's size alone.
 #include <algorithm>
 
 #include "hive_document.h"

@@ -21,7 +21,6 @@ class TextReader {
 
     std::uint32_t Pos() const { return pos_; }
     std::uint32_t Remaining() const { return end_ - pos_; }
-    void Skip(std::uint32_t units) { pos_ += units; }
     void Seek(std::uint32_t pos) { pos_ = pos; }
     bool AtEnd() const { return pos_ == end_; }
     // The next unit; only when not AtEnd().
@@ -148,11 +147,6 @@ std::uint64_t HashOfName(A name, std::size_t* length) {
 // The hash of a key's path from its parent's hash and its own name's.
 inline std::uint64_t ChildKeyHash(std::uint64_t parent, std::uint64_t name) {
     return MixHash(parent ^ (name * 0x9E3779B97F4A7C15ull));
-}
-
-// The hash of a value from its key's number and its name's hash.
-inline std::uint64_t ValueHash(std::uint32_t key, std::uint64_t name) {
-    return MixHash(name ^ ((key + 1ull) * 0x9E3779B97F4A7C15ull));
 }
 
 }  // namespace lumivarden::host
