@@ -7,16 +7,6 @@
 namespace lumivarden::host {
 namespace {
 
-std::uint32_t FindChild(const HiveDocument& document, std::uint32_t parent, TextView name) {
-    const std::uint64_t hash = ChildKeyHash(document.keys[parent].hash, NameHash(name));
-    return document.keyIndex.Find(hash, [&](std::uint32_t each) {
-        const KeyEntry& key = document.keys[each];
-        return key.parent == parent &&
-               SameName(NameCursor(document.bytes, key.name.begin, key.name.end, false),
-                        ViewCursor(name));
-    });
-}
-
 Text TextOf(const HiveDocument& document, Span span, bool escaped) {
     Text text;
     NameCursor cursor(document.bytes, span.begin, span.end, escaped);
@@ -30,6 +20,16 @@ bool MakeEmptyHive(HiveDocument& document) {
     std::string bytes("\xFF\xFE");
     AppendUtf16(bytes, u"Windows Registry Editor Version 5.00\r\n\r\n");
     return document.bytes.Assign(bytes.data(), bytes.size()) && IndexHive(document);
+}
+
+std::uint32_t FindChild(const HiveDocument& document, std::uint32_t parent, TextView name) {
+    const std::uint64_t hash = ChildKeyHash(document.keys[parent].hash, NameHash(name));
+    return document.keyIndex.Find(hash, [&](std::uint32_t each) {
+        const KeyEntry& key = document.keys[each];
+        return key.parent == parent &&
+               SameName(NameCursor(document.bytes, key.name.begin, key.name.end, false),
+                        ViewCursor(name));
+    });
 }
 
 std::uint32_t FindKey(const HiveDocument& document, TextView path) {

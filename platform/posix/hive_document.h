@@ -67,6 +67,9 @@ bool IndexHive(HiveDocument& document);
 // NoEntry when the key (a valid path below the root) is not there.
 std::uint32_t FindKey(const HiveDocument& document, TextView path);
 
+// The key's child of that name, or NoEntry.
+std::uint32_t FindChild(const HiveDocument& document, std::uint32_t parent, TextView name);
+
 // The key's value lines in file order, a name given more than once included.
 std::vector<ValueLine> ValueLinesOf(const HiveDocument& document, std::uint32_t key);
 

@@ -16,8 +16,7 @@ std::uint32_t UnitCount(const HiveDocument& document) {
 }
 
 char16_t UnitAt(const HiveDocument& document, std::uint32_t at) {
-    return LoadLe16(reinterpret_cast<const std::uint8_t*>(document.bytes.data()) +
-                    2 * std::size_t{at});
+    return TextReader(document.bytes, 0, 0).UnitAt(at);
 }
 
 // The line break that ends just before `at` ("\r\n", "\n", "\r"), or none.
@@ -70,8 +69,10 @@ bool AddKey(HiveDocument& document, TextView path) {
     Text spelled;
     for (std::size_t start = 0, end = 0; start < path.size(); start = end + 1) {
         end = std::min(path.find(u'\\', start), path.size());
-        if (paths.empty()) {
-            const std::uint32_t child = FindKey(document, path.substr(0, end));
+        if (paths.empty()) {  // still among keys that are there: one step down
+            const std::uint32_t child =
+                end > start ? FindChild(document, ancestor, path.substr(start, end - start))
+                            : ancestor;
             if (child != NoEntry) {
                 ancestor = child;
                 continue;
